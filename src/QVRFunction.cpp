@@ -1,0 +1,77 @@
+#include "QVRFunction.h"
+
+#include <iostream>
+#include <sstream>
+
+#include "archive_index.h"
+#include "entry_paths.h"
+#include "extractor.h"
+#include "platform.h"
+#include "report.h"
+
+QVRFunction::QVRFunction() : dataStart(0) {}
+
+std::vector<fileInfo> QVRFunction::readTable(std::string archivePath) {
+  archive::Index index;
+  std::string error;
+  const archive::IndexStatus status =
+      archive::readIndex(archivePath, &index, &error);
+  dataStart = index.dataStart;
+  switch (status) {
+    case archive::IndexStatus::kComplete:
+      return std::move(index.entries);
+    case archive::IndexStatus::kUnopenable:
+      std::cout << "Impossible d'ouvrir le fichier";
+      reportError("cannot open " + printable(archivePath) + ": " + error);
+      break;
+    case archive::IndexStatus::kTruncated:
+    case archive::IndexStatus::kReadError:
+      // Entries read before the break are dropped too: an index that does
+      // not end where it says cannot be trusted to place any data.
+      reportError(printable(archivePath) + ": " + error +
+                  "; nothing will be extracted");
+      break;
+  }
+  return {};
+}
+
+std::int64_t QVRFunction::deltaHexaSector(std::int64_t position) {
+  return archive::alignmentGap(position);
+}
+
+bool QVRFunction::extractFiles(std::string archivePath, std::string outputRoot,
+                               std::vector<fileInfo> entries,
+                               std::string extensionFilter) {
+  EntryExtractor extractor(archivePath, dataStart);
+  platform::_mkdir(outputRoot.c_str());
+  bool allDone = true;
+  std::string error;
+  for (const fileInfo& entry : entries) {
+    if (!extensionFilter.empty() && extensionOf(entry.name) != extensionFilter)
+      continue;
+    const bool done = extractor.extract(entry, outputRoot, &error);
+    std::cout << "extract : " << printable(outputPathOf(outputRoot, entry))
+              << " ... " << (done ? "done" : "failed") << std::endl;
+    if (!done) {
+      reportError(error);
+      allDone = false;
+    }
+  }
+  return allDone;
+}
+
+std::vector<std::string> QVRFunction::split(const std::string& source,
+                                            char delimiter) {
+  std::vector<std::string> pieces;
+  split(source, delimiter, pieces);
+  return pieces;
+}
+
+std::vector<std::string>& QVRFunction::split(const std::string& source,
+                                             char delimiter,
+                                             std::vector<std::string>& pieces) {
+  std::stringstream stream(source);
+  std::string piece;
+  while (std::getline(stream, piece, delimiter)) pieces.push_back(piece);
+  return pieces;
+}

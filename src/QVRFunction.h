@@ -1,0 +1,65 @@
+// The extraction engine: reads an archive's index and copies entries out of
+// its data area into a folder tree.
+#ifndef EXTRACTGAMEFILE_QVRFUNCTION_H_
+#define EXTRACTGAMEFILE_QVRFUNCTION_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One archive entry as the index lists it.
+struct fileInfo {
+  // Byte distance of the entry's first byte from the data area's start.
+  std::int32_t offset = 0;
+  // Length of the entry in bytes.
+  std::uint32_t size = 0;
+  // Name of the directory record that lists the entry, byte for byte.
+  std::string directory;
+  // The entry's file name, byte for byte, extension included.
+  std::string name;
+};
+
+class QVRFunction {
+ public:
+  QVRFunction();
+
+  // Reads the index of the archive at |archivePath| and returns its entries in
+  // index order. Sets |dataStart| to the data area's position.
+  //
+  // When the archive cannot be opened, writes "Impossible d'ouvrir le fichier"
+  // (no line end) to standard output. When it cannot be opened or its index is
+  // incomplete, reports why on standard error, returns an empty list and
+  // leaves |dataStart| at -1, so a caller can tell a usable index from none.
+  std::vector<fileInfo> readTable(std::string archivePath);
+
+  // Distance from |position| forward to the next multiple of 16: 0 to 15 for
+  // a position of 0 or more, 0 for every negative position.
+  std::int64_t deltaHexaSector(std::int64_t position);
+
+  // Extracts, in list order, every entry whose extension equals
+  // |extensionFilter| (every entry when it is empty) to |outputRoot| followed
+  // by the entry's directory and name. |outputRoot| itself is made first, in
+  // every case. Each selected entry prints one line "extract : PATH ... done"
+  // or "... failed" on standard output; every failure is also explained on
+  // standard error. A failed entry never affects a later one.
+  //
+  // Returns true when every selected entry was extracted in full.
+  bool extractFiles(std::string archivePath, std::string outputRoot,
+                    std::vector<fileInfo> entries,
+                    std::string extensionFilter);
+
+  // Cuts |source| at every |delimiter|. Pieces keep their order, empty ones
+  // included, except that an empty last piece is left out: "" gives none,
+  // "a." gives {"a"}, "a..b" gives {"a", "", "b"}.
+  std::vector<std::string> split(const std::string& source, char delimiter);
+  // As above, appending the pieces to |pieces| (whatever it already holds
+  // stays in front) and returning it.
+  std::vector<std::string>& split(const std::string& source, char delimiter,
+                                  std::vector<std::string>& pieces);
+
+  // Byte position of the data area in the archive that readTable read last;
+  // 0 before readTable, -1 when it found no usable index.
+  std::int64_t dataStart;
+};
+
+#endif  // EXTRACTGAMEFILE_QVRFUNCTION_H_

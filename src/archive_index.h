@@ -1,0 +1,79 @@
+// The archive's layout, and the reader of its index.
+//
+// An archive is one file in three stretches:
+//
+//   offset  length          content
+//   0       3               leading bytes; their values mean nothing to us
+//   3       variable        index: directory records, back to back
+//   ...     0 to 15         alignment gap up to the next multiple of 16
+//   dataStart  to EOF       data area: the entries' bytes
+//
+// Directory record:
+//   u8      name length N (0..255)
+//   N       directory name, raw bytes (no terminator, no charset; a zero
+//           byte is an ordinary byte of the name)
+//   u8      file count C (0..255); 0 marks the terminating record, which
+//           ends the index (its name is read but not used)
+//   C       file records, back to back
+//
+// File record:
+//   u8      name length N (0..255)
+//   N       file name, raw bytes, extension included
+//   u32 LE  offset in 16-byte units from dataStart; only the low 28 bits
+//           count, and the result is a signed 32-bit byte distance, so bit 27
+//           set gives a position before dataStart
+//   u32 LE  size in bytes
+//
+// Nothing else is stored: no signature, no count, no checksum. The index is
+// self-delimiting, which is why a truncated file can only be recognised by
+// running out of bytes before the terminating record.
+#ifndef EXTRACTGAMEFILE_ARCHIVE_INDEX_H_
+#define EXTRACTGAMEFILE_ARCHIVE_INDEX_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "QVRFunction.h"
+
+namespace archive {
+
+constexpr std::int64_t kLeadingBytes = 3;
+constexpr std::int64_t kDataAlignment = 16;
+constexpr int kOffsetUnitShift = 4;  // offsets count 16-byte units
+constexpr unsigned kMaxNameLength = 255;
+constexpr unsigned kMaxFilesPerDirectoryRecord = 255;
+constexpr std::int64_t kFileRecordFixedBytes = 1 + 4 + 4;  // plus the name
+constexpr std::int64_t kDirectoryRecordFixedBytes = 1 + 1;  // plus the name
+
+// Byte distance of an entry from dataStart, from its stored offset field.
+std::int32_t offsetFromStored(std::uint32_t stored);
+
+// Distance from |position| up to the next multiple of kDataAlignment; 0 for
+// a multiple and for every negative position.
+std::int64_t alignmentGap(std::int64_t position);
+
+enum class IndexStatus {
+  kComplete,    // the terminating record was read
+  kUnopenable,  // the archive could not be opened (or is not a file)
+  kTruncated,   // the file ended inside the index
+  kReadError,   // the system refused a read
+};
+
+struct Index {
+  std::vector<fileInfo> entries;  // in index order
+  std::int64_t indexEnd = -1;     // first byte after the terminating record
+  std::int64_t dataStart = -1;    // indexEnd moved up to a multiple of 16
+  std::int64_t archiveSize = -1;  // length of the archive file in bytes
+};
+
+// Reads the whole index of the archive at |path| into |index|. On anything
+// but kComplete, |index->entries| holds the records read in full before the
+// failure, |dataStart| is -1, and |error| says what failed and where (the
+// byte position for a truncation, the system's text for a refusal).
+IndexStatus readIndex(const std::string& path, Index* index,
+                      std::string* error);
+
+}  // namespace archive
+
+#endif  // EXTRACTGAMEFILE_ARCHIVE_INDEX_H_

@@ -1,0 +1,92 @@
+#include "archive_writer.h"
+
+#include "archive_index.h"
+
+namespace archive {
+
+namespace {
+
+void appendU32(std::string* out, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8)
+    out->push_back(static_cast<char>((value >> shift) & 0xff));
+}
+
+std::uint64_t alignUp(std::uint64_t n) {
+  const auto unit = static_cast<std::uint64_t>(kDataAlignment);
+  return (n + unit - 1) / unit * unit;
+}
+
+}  // namespace
+
+void appendDirectoryHeader(std::string* out, const std::string& name,
+                           unsigned fileCount) {
+  out->push_back(static_cast<char>(name.size()));
+  *out += name;
+  out->push_back(static_cast<char>(fileCount));
+}
+
+void appendFileRecord(std::string* out, const std::string& name,
+                      std::uint32_t storedOffset, std::uint32_t size) {
+  out->push_back(static_cast<char>(name.size()));
+  *out += name;
+  appendU32(out, storedOffset);
+  appendU32(out, size);
+}
+
+bool planArchive(const std::string& leadingBytes,
+                 const std::vector<PlannedEntry>& entries,
+                 PlannedArchive* plan, std::string* error) {
+  *plan = PlannedArchive();
+  if (leadingBytes.size() != static_cast<std::size_t>(kLeadingBytes)) {
+    *error = "the leading bytes must be exactly 3";
+    return false;
+  }
+  // The largest byte offset a stored offset can give without turning
+  // negative: 2^27 - 1 units.
+  const std::uint64_t maxOffset =
+      ((std::uint64_t{1} << 27) - 1) << kOffsetUnitShift;
+
+  std::string& index = plan->index;
+  index = leadingBytes;
+  std::uint64_t nextOffset = 0;
+  std::size_t i = 0;
+  while (i < entries.size()) {
+    const std::string& directory = entries[i].directory;
+    if (directory.size() > kMaxNameLength) {
+      *error = "directory name over 255 bytes: " + directory;
+      return false;
+    }
+    std::size_t end = i;
+    while (end < entries.size() && end - i < kMaxFilesPerDirectoryRecord &&
+           entries[end].directory == directory)
+      ++end;
+    appendDirectoryHeader(&index, directory, static_cast<unsigned>(end - i));
+    for (; i < end; ++i) {
+      const PlannedEntry& entry = entries[i];
+      if (entry.name.size() > kMaxNameLength) {
+        *error = "file name over 255 bytes: " + entry.directory + entry.name;
+        return false;
+      }
+      if (entry.size > UINT32_MAX) {
+        *error = "file of 4 GiB or more: " + entry.directory + entry.name;
+        return false;
+      }
+      if (nextOffset > maxOffset) {
+        *error = "data beyond the 2 GiB an offset can reach: " +
+                 entry.directory + entry.name;
+        return false;
+      }
+      appendFileRecord(&index, entry.name,
+                       static_cast<std::uint32_t>(nextOffset >> kOffsetUnitShift),
+                       static_cast<std::uint32_t>(entry.size));
+      plan->dataOffsets.push_back(nextOffset);
+      nextOffset = alignUp(nextOffset + entry.size);
+    }
+  }
+  appendDirectoryHeader(&index, "", 0);
+  const auto indexEnd = static_cast<std::int64_t>(index.size());
+  plan->dataStart = indexEnd + alignmentGap(indexEnd);
+  return true;
+}
+
+}  // namespace archive

@@ -1,0 +1,18 @@
+// Moving an entry's bytes from the archive to its output file.
+#ifndef EXTRACTGAMEFILE_COPY_RANGE_H_
+#define EXTRACTGAMEFILE_COPY_RANGE_H_
+
+#include <cstdint>
+#include <string>
+
+// Copies |size| bytes of the file |in|, starting at byte |start|, to the
+// current position of |out|. Uses the kernel's file-to-file copy where it is
+// allowed and a buffered read and write where it is not; |in|'s own file
+// position is not used or moved.
+//
+// Returns false when a read or write fails or |in| ends before |size| bytes;
+// |error| then says which and why. Nothing is ever written that was not read.
+bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
+               std::string* error);
+
+#endif  // EXTRACTGAMEFILE_COPY_RANGE_H_

@@ -1,0 +1,18 @@
+// The two folder calls the extractor is written against, with the meaning
+// they have in the C runtime it was first written for.
+#ifndef EXTRACTGAMEFILE_PLATFORM_H_
+#define EXTRACTGAMEFILE_PLATFORM_H_
+
+namespace platform {
+
+// Makes one folder level, with access 0777 less the umask. Makes no missing
+// parent. Returns 0 on success and -1 otherwise (callers may ignore it).
+int _mkdir(const char* path);
+
+// With |mode| 0, tests whether |path| names anything at all: -1 means it does
+// not exist, any other result that it does.
+int _access(const char* path, int mode);
+
+}  // namespace platform
+
+#endif  // EXTRACTGAMEFILE_PLATFORM_H_

@@ -1,0 +1,200 @@
+// The engine's index reading, alignment and text cutting.
+#include "QVRFunction.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+
+#include "archive_builder.h"
+#include "scratch.h"
+
+namespace {
+
+using fixture::RawDirectory;
+using fixture::RawFile;
+
+struct SplitCase {
+  std::string source;
+  std::vector<std::string> pieces;
+};
+
+TEST(Split, CutsAtEveryDelimiterAndDropsOnlyAnEmptyLastPiece) {
+  const SplitCase cases[] = {
+      {"", {}},
+      {"abc", {"abc"}},
+      {"a.b", {"a", "b"}},
+      {"a..b", {"a", "", "b"}},
+      {".b", {"", "b"}},
+      {"a.", {"a"}},
+      {"a..", {"a", ""}},
+      {".", {""}},
+  };
+  QVRFunction engine;
+  for (const SplitCase& c : cases)
+    EXPECT_EQ(engine.split(c.source, '.'), c.pieces) << "'" << c.source << "'";
+}
+
+TEST(Split, AppendsBehindWhatTheListHolds) {
+  QVRFunction engine;
+  std::vector<std::string> pieces{"x"};
+  std::vector<std::string>& result = engine.split("extract/tex/", '/', pieces);
+  EXPECT_EQ(&result, &pieces);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"x", "extract", "tex"}));
+}
+
+TEST(DeltaHexaSector, GivesTheDistanceUpToTheNextMultipleOf16) {
+  const std::pair<std::int64_t, std::int64_t> cases[] = {
+      {0, 0}, {1, 15}, {15, 1}, {16, 0}, {17, 15}, {39, 9},
+      {-1, 0}, {-16, 0}, {-17, 0}, {INT64_MAX, 1}, {INT64_MIN, 0},
+  };
+  QVRFunction engine;
+  for (const auto& c : cases)
+    EXPECT_EQ(engine.deltaHexaSector(c.first), c.second) << c.first;
+}
+
+// Reads |archive| through readTable from a scratch file and returns the
+// entries; what it printed goes to |out| and |err|.
+struct TableRead {
+  std::vector<fileInfo> entries;
+  std::int64_t dataStart;
+  std::string out, err;
+};
+
+TableRead readTableOf(const std::string& archive) {
+  fixture::ScratchDir dir;
+  fixture::writeFile(dir.at("a.cfsi"), archive);
+  QVRFunction engine;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  TableRead read;
+  read.entries = engine.readTable(dir.at("a.cfsi"));
+  read.out = testing::internal::GetCapturedStdout();
+  read.err = testing::internal::GetCapturedStderr();
+  read.dataStart = engine.dataStart;
+  return read;
+}
+
+void expectEntry(const fileInfo& entry, std::int32_t offset, std::uint32_t size,
+                 const std::string& directory, const std::string& name) {
+  EXPECT_EQ(entry.offset, offset);
+  EXPECT_EQ(entry.size, size);
+  EXPECT_EQ(entry.directory, directory);
+  EXPECT_EQ(entry.name, name);
+}
+
+TEST(ReadTable, ReadsTheWorkedIndex) {
+  const std::string index(
+      "\x00\x00\x00"
+      "\x04tex/\x02"
+      "\x05" "a.dds\x00\x00\x00\x00\x20\x00\x00\x00"
+      "\x05" "b.txt\x02\x00\x00\x00\x05\x00\x00\x00"
+      "\x00\x00",
+      39);
+  const TableRead read = readTableOf(index);
+  ASSERT_EQ(read.entries.size(), 2u);
+  expectEntry(read.entries[0], 0, 32, "tex/", "a.dds");
+  expectEntry(read.entries[1], 32, 5, "tex/", "b.txt");
+  EXPECT_EQ(read.dataStart, 48);
+  EXPECT_EQ(read.out, "");
+  EXPECT_EQ(read.err, "");
+}
+
+struct DataStartCase {
+  const char* what;
+  std::string archive;
+  std::int64_t dataStart;
+};
+
+TEST(ReadTable, PlacesTheDataAreaAtTheNextMultipleOf16AfterTheIndex) {
+  const DataStartCase cases[] = {
+      {"smallest archive", std::string(5, '\0'), 16},
+      {"first record terminates", fixture::rawIndex({}, "abc"), 16},
+      {"index ends on 16", fixture::rawIndex({}, "elevenbytes"), 16},
+      {"index ends on 17",
+       fixture::rawIndex({{"d", {{"", 0, 0}}}}) + std::string(20, '\x07'), 32},
+  };
+  for (const DataStartCase& c : cases) {
+    const TableRead read = readTableOf(c.archive);
+    EXPECT_EQ(read.dataStart, c.dataStart) << c.what;
+    EXPECT_EQ(read.err, "") << c.what;
+  }
+}
+
+TEST(ReadTable, StopsAtTheFirstRecordWithNoFiles) {
+  // Bytes after the terminator would make a valid record; they are data.
+  const std::string trailing = fixture::rawIndex({{"x/", {{"y.dds", 0, 1}}}});
+  const TableRead read =
+      readTableOf(fixture::rawIndex({{"a/", {{"b.dds", 0, 1}}}}) +
+                  trailing.substr(3));
+  ASSERT_EQ(read.entries.size(), 1u);
+  EXPECT_EQ(read.entries[0].name, "b.dds");
+}
+
+TEST(ReadTable, TakesNamesAndLengthsByteForByte) {
+  const std::string longName(255, 'n');
+  const std::string highName(200, '\xe9');
+  const std::string zeroName("a\0b.dds", 7);
+  const TableRead read = readTableOf(fixture::rawIndex({
+      {"", {{"", 0, 0}}},
+      {std::string(130, 'd'), {{longName, 0, 0}, {highName, 0, 0}}},
+      {"same/", {{zeroName, 0, 0}}},
+      {"same/", {{"x", 0, 0}}},
+  }));
+  ASSERT_EQ(read.entries.size(), 5u);
+  expectEntry(read.entries[0], 0, 0, "", "");
+  expectEntry(read.entries[1], 0, 0, std::string(130, 'd'), longName);
+  expectEntry(read.entries[2], 0, 0, std::string(130, 'd'), highName);
+  expectEntry(read.entries[3], 0, 0, "same/", zeroName);
+  expectEntry(read.entries[4], 0, 0, "same/", "x");
+}
+
+TEST(ReadTable, ScalesOffsetsTo16ByteUnitsWithinASigned32BitValue) {
+  const std::pair<std::uint32_t, std::int32_t> cases[] = {
+      {0x00000001, 16},          {0x07ffffff, 2147483632},
+      {0x08000000, INT32_MIN},   {0x0fffffff, -16},
+      {0x10000001, 16},          {0xffffffff, -16},
+  };
+  std::vector<RawFile> files;
+  for (const auto& c : cases) files.push_back({"f", c.first, 0xffffffff});
+  const TableRead read = readTableOf(fixture::rawIndex({{"d/", files}}));
+  ASSERT_EQ(read.entries.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(read.entries[i].offset, cases[i].second) << i;
+    EXPECT_EQ(read.entries[i].size, 0xffffffffu) << i;
+  }
+}
+
+TEST(ReadTable, ReportsAnArchiveThatCannotBeOpened) {
+  fixture::ScratchDir dir;
+  fixture::makeFolder(dir.at("folder.cfsi"));
+  for (const std::string& path : {dir.at("missing.cfsi"), dir.at("folder.cfsi")}) {
+    QVRFunction engine;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(engine.readTable(path).empty());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Impossible d'ouvrir le fichier");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("extractGameFile: cannot open " + path + ": ", 0), 0u)
+        << err;
+    EXPECT_EQ(engine.dataStart, -1);
+  }
+}
+
+TEST(ReadTable, RefusesAnIndexCutOffAnywhere) {
+  const std::string whole = fixture::rawIndex(
+      {{"tex/", {{"a.dds", 0, 4}, {"b.txt", 1, 3}}}, {"x/", {{"c", 2, 1}}}});
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    const TableRead read = readTableOf(whole.substr(0, length));
+    EXPECT_TRUE(read.entries.empty()) << length;
+    EXPECT_EQ(read.dataStart, -1) << length;
+    EXPECT_EQ(read.out, "") << length;
+    EXPECT_NE(read.err.find("index truncated: the file ends at byte " +
+                            std::to_string(length)),
+              std::string::npos)
+        << read.err;
+  }
+  EXPECT_EQ(readTableOf(whole).entries.size(), 3u);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// Where entries go, whether they may, and how their names are printed.
+#include "entry_paths.h"
+
+#include <gtest/gtest.h>
+
+#include "report.h"
+
+namespace {
+
+TEST(ExtensionOf, IsTheLastPieceThatSplitGives) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a.dds", "dds"},   {"a.b.dds", "dds"}, {".dds", "dds"},
+      {"dds", "dds"},     {"a.dds.", "dds"},  {"a.DDS", "DDS"},
+      {"a.dds.bak", "bak"}, {"a.dds..", ""},  {".", ""},
+      {"..", ""},         {"", ""},           {"a..b", "b"},
+  };
+  QVRFunction engine;
+  for (const auto& c : cases) {
+    EXPECT_EQ(extensionOf(c.first), c.second) << "'" << c.first << "'";
+    const std::vector<std::string> pieces = engine.split(c.first, '.');
+    if (!pieces.empty()) {
+      EXPECT_EQ(extensionOf(c.first), pieces.back());
+    }
+  }
+}
+
+TEST(IsSafeEntryPath, RefusesDotDotLevelsAndZeroBytes) {
+  struct Case {
+    std::string directory, name;
+    bool safe;
+  };
+  const Case cases[] = {
+      {"tex/", "a.dds", true},
+      {"", "a.dds", true},
+      {"/abs/", "a.dds", true},  // the output root goes in front
+      {"a..b/", "..c", true},
+      {"./", "...", true},
+      {"../", "a.dds", false},
+      {"a/../../", "x.dds", false},
+      {"a/", "..", false},
+      {"..", "", false},
+      {"", "..", false},
+      {"a/..", "/x", false},     // joined, the pieces are "a", "..", "x"
+      {"..", "/x.dds", false},
+      {"tex/..", "", false},
+      {std::string("te\0x/", 5), "a.dds", false},
+      {"tex/", std::string("a\0.dds", 6), false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(isSafeEntryPath(c.directory, c.name), c.safe)
+        << printable(c.directory) << " + " << printable(c.name);
+}
+
+TEST(OutputPathOf, JoinsRootDirectoryAndNameWithNothingBetween) {
+  const fileInfo entry{0, 0, "tex", "a.dds"};
+  EXPECT_EQ(folderPathOf("extract/", entry), "extract/tex");
+  EXPECT_EQ(outputPathOf("extract/", entry), "extract/texa.dds");
+}
+
+TEST(Printable, EscapesControlBytesOnly) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"extract/a.dds", "extract/a.dds"},
+      {"\x1b[31mred", "\\x1b[31mred"},
+      {std::string("a\0b", 3), "a\\x00b"},
+      {"\t\n\r\x7f", "\\x09\\x0a\\x0d\\x7f"},
+      {"\x80\xff\xc3\xa9 \\x", "\x80\xff\xc3\xa9 \\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable(c.first), c.second);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include "archive_builder.h"
+
+#include <stdexcept>
+
+#include "archive_writer.h"
+
+namespace fixture {
+
+std::string rawIndex(const std::vector<RawDirectory>& directories,
+                     const std::string& terminatorName,
+                     const std::string& leading) {
+  std::string out = leading;
+  for (const RawDirectory& directory : directories) {
+    archive::appendDirectoryHeader(&out, directory.name,
+                                   static_cast<unsigned>(directory.files.size()));
+    for (const RawFile& file : directory.files)
+      archive::appendFileRecord(&out, file.name, file.storedOffset, file.size);
+  }
+  archive::appendDirectoryHeader(&out, terminatorName, 0);
+  return out;
+}
+
+std::string withDataArea(const std::string& index, const std::string& data) {
+  std::string out = index;
+  out.resize((out.size() + 15) / 16 * 16, '\0');
+  return out + data;
+}
+
+std::string buildArchive(const std::vector<Entry>& entries,
+                         const std::string& leading) {
+  std::vector<archive::PlannedEntry> planned;
+  for (const Entry& entry : entries)
+    planned.push_back({entry.directory, entry.name, entry.bytes.size()});
+  archive::PlannedArchive plan;
+  std::string error;
+  if (!archive::planArchive(leading, planned, &plan, &error))
+    throw std::invalid_argument(error);
+  std::string out = plan.index;
+  out.resize(static_cast<std::size_t>(plan.dataStart), '\0');
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    out.resize(static_cast<std::size_t>(plan.dataStart) + plan.dataOffsets[i],
+               '\0');
+    out += entries[i].bytes;
+  }
+  return out;
+}
+
+}  // namespace fixture

@@ -1,0 +1,46 @@
+// Archives built by code, for tests and the sample: well-formed ones through
+// the project's own writer, and raw ones record by record for the damage a
+// well-behaved writer never does.
+#ifndef EXTRACTGAMEFILE_TESTS_ARCHIVE_BUILDER_H_
+#define EXTRACTGAMEFILE_TESTS_ARCHIVE_BUILDER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+struct RawFile {
+  std::string name;
+  std::uint32_t storedOffset = 0;  // in 16-byte units, as stored
+  std::uint32_t size = 0;
+};
+
+struct RawDirectory {
+  std::string name;
+  std::vector<RawFile> files;
+};
+
+// Three leading bytes, |directories| as records in order, then a terminating
+// record named |terminatorName|.
+std::string rawIndex(const std::vector<RawDirectory>& directories,
+                     const std::string& terminatorName = "",
+                     const std::string& leading = std::string(3, '\0'));
+
+// |index| padded with zero bytes to a multiple of 16, then |data|.
+std::string withDataArea(const std::string& index, const std::string& data);
+
+struct Entry {
+  std::string directory;
+  std::string name;
+  std::string bytes;
+};
+
+// A well-formed archive of |entries| in order: data in index order, each
+// entry 16-byte aligned, zero bytes in the gaps.
+std::string buildArchive(const std::vector<Entry>& entries,
+                         const std::string& leading = std::string(3, '\0'));
+
+}  // namespace fixture
+
+#endif  // EXTRACTGAMEFILE_TESTS_ARCHIVE_BUILDER_H_

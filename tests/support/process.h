@@ -1,0 +1,32 @@
+// Running a program as a child process, the way a user would, and capturing
+// what it printed and how it ended.
+#ifndef EXTRACTGAMEFILE_TESTS_PROCESS_H_
+#define EXTRACTGAMEFILE_TESTS_PROCESS_H_
+
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+struct ProcessResult {
+  int exitStatus = -1;  // -1 when the child ended by a signal
+  int signal = 0;       // the signal that ended it, or 0
+  std::string out;      // everything written to standard output
+  std::string err;      // everything written to standard error
+};
+
+struct ProcessOptions {
+  std::vector<std::string> args;  // after argv[0]
+  bool closeStdout = false;       // start with descriptor 1 closed
+  std::string stdoutPath;         // when set, standard output goes there
+  long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
+};
+
+// Runs |binary| in |workingDir| with |options| and waits for it.
+ProcessResult runProcess(const std::string& binary,
+                         const std::string& workingDir,
+                         const ProcessOptions& options = {});
+
+}  // namespace fixture
+
+#endif  // EXTRACTGAMEFILE_TESTS_PROCESS_H_

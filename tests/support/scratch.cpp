@@ -1,0 +1,95 @@
+#include "scratch.h"
+
+#include <dirent.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace fixture {
+
+namespace {
+
+int removeOne(const char* path, const struct stat*, int, struct FTW*) {
+  ::chmod(path, 0700);  // a test may have taken write access away
+  ::remove(path);
+  return 0;
+}
+
+void walk(const std::string& root, const std::string& relative, Tree* tree) {
+  const std::string dirPath = relative.empty() ? root : root + "/" + relative;
+  DIR* dir = ::opendir(dirPath.c_str());
+  if (dir == nullptr) throw std::runtime_error("cannot list " + dirPath);
+  std::vector<std::string> names;
+  while (const dirent* item = ::readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    const std::string rel = relative.empty() ? name : relative + "/" + name;
+    const std::string full = root + "/" + rel;
+    struct stat st;
+    if (::lstat(full.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      (*tree)[rel + "/"] = "";
+      walk(root, rel, tree);
+    } else if (S_ISLNK(st.st_mode)) {
+      char target[4096];
+      const ssize_t n = ::readlink(full.c_str(), target, sizeof target);
+      (*tree)[rel] = "-> " + std::string(target, n < 0 ? 0 : n);
+    } else {
+      (*tree)[rel] = readFile(full);
+    }
+  }
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/egf.XXXXXX";
+  if (::mkdtemp(&pattern[0]) == nullptr)
+    throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  ::nftw(path_.c_str(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string ScratchDir::at(const std::string& relative) const {
+  return path_ + "/" + relative;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void makeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0)
+    throw std::runtime_error("cannot make " + path);
+}
+
+Tree treeOf(const std::string& root) {
+  Tree tree;
+  walk(root, "", &tree);
+  return tree;
+}
+
+}  // namespace fixture

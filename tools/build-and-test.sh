@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds everything from scratch and runs every test twice: in a normal build
+# (build/) and under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/). Installs the Debian packages it needs when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build
+ctest --test-dir build --output-on-failure
+
+cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DEGF_SANITIZE=ON
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure
