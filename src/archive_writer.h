@@ -25,6 +25,10 @@ struct PlannedEntry {
   std::string directory;
   std::string name;
   std::uint64_t size = 0;
+  // The top four bits of the stored offset field. The reader ignores them,
+  // so they change nothing about where the data is; a repack keeps the
+  // original archive's bits so that its index comes out byte for byte.
+  std::uint32_t ignoredOffsetBits = 0;
 };
 
 // The index of an archive holding |entries| in this order, with the data of
@@ -43,6 +47,18 @@ struct PlannedArchive {
 bool planArchive(const std::string& leadingBytes,
                  const std::vector<PlannedEntry>& entries,
                  PlannedArchive* plan, std::string* error);
+
+// As planArchive, with the directory records cut as given rather than
+// chosen: record i lists the next |recordSizes[i]| entries, which must all
+// have the same directory (the record's name); every size is 1 to 255 and
+// the sizes add up to the number of entries. The terminating record is named
+// |terminatorName|. Returns false, with |error| saying why, for a cut that
+// breaks these rules and for everything planArchive refuses.
+bool planArchiveWithRecords(const std::string& leadingBytes,
+                            const std::vector<PlannedEntry>& entries,
+                            const std::vector<std::size_t>& recordSizes,
+                            const std::string& terminatorName,
+                            PlannedArchive* plan, std::string* error);
 
 }  // namespace archive
 

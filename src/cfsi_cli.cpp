@@ -1,0 +1,134 @@
+#include "cfsi_cli.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cfsi_extract.h"
+#include "cfsi_list.h"
+#include "cfsi_pack.h"
+#include "cfsi_verify.h"
+#include "report.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: cfsi list [--json] ARCHIVE\n"
+    "       cfsi extract ARCHIVE [-o DIR] [--ext EXT]... [--all] [-v]\n"
+    "       cfsi verify ARCHIVE\n"
+    "       cfsi pack DIR -o ARCHIVE [--like OLD]\n";
+
+const char kMoreHelp[] = "Try 'cfsi --help' or 'cfsi COMMAND --help'.\n";
+
+// The usage line of one command, from kUsage.
+std::string usageOf(const std::string& command) {
+  const std::string usage = kUsage;
+  const std::size_t at = usage.find("cfsi " + command + " ");
+  if (command.empty() || at == std::string::npos) return usage;
+  const std::size_t end = usage.find('\n', at);
+  return "usage: " + usage.substr(at, end + 1 - at);
+}
+
+}  // namespace
+
+int runCfsi(int argc, char** argv) {
+  CLI::App app(
+      "cfsi: list, extract, verify and repack cfsi game-data archives.", "cfsi");
+  app.require_subcommand(1, 1);
+  app.footer(
+      "Exit status: 0 on success, 1 when the command failed, 2 for a wrong "
+      "call.\nRun 'cfsi COMMAND --help' for the details of a command.");
+
+  std::string archivePath;
+  bool json = false;
+  CLI::App* list = app.add_subcommand(
+      "list", "Print the archive's entries in index order.");
+  list->add_option("ARCHIVE", archivePath, "The archive to read")->required();
+  list->add_flag("--json", json,
+                 "One JSON array of {directory, name, offset, size}");
+  list->footer(
+      "Text: the size in bytes right-aligned in 10 columns, two spaces, then\n"
+      "directory and name, control bytes written as \\xHH.\n"
+      "JSON: \"offset\" is the byte distance from the data area's start. A\n"
+      "directory or name that is valid UTF-8 is a JSON string; any other is\n"
+      "an object {\"hex\": \"...\"} holding its bytes as lowercase hex pairs.");
+
+  ExtractOptions extractOptions;
+  CLI::App* extract = app.add_subcommand(
+      "extract", "Extract entries into a folder tree.");
+  extract->add_option("ARCHIVE", extractOptions.archivePath,
+                      "The archive to read")
+      ->required();
+  extract->add_option("-o,--output", extractOptions.outputDir,
+                      "Output folder (default: extract)");
+  CLI::Option* ext =
+      extract
+          ->add_option("--ext", extractOptions.extensions,
+                       "Extract entries with this extension (repeatable; "
+                       "default: dds)")
+          ->type_name("EXT")
+          ->expected(1)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  extract->add_flag("--all", extractOptions.all, "Extract every entry")
+      ->excludes(ext);
+  extract->add_flag("-v,--verbose", extractOptions.verbose,
+                    "Print an 'extract : PATH ... done' line per entry");
+  extract->footer(
+      "Unsafe paths and data outside the archive are refused, a failed copy\n"
+      "leaves no partial file, and a failed entry never stops a later one.\n"
+      "A summary line goes to standard error; on a terminal, long runs show\n"
+      "a progress bar there. Exit status 1 if any entry failed.");
+
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Check that an archive extracts in full and safely.");
+  verify->add_option("ARCHIVE", archivePath, "The archive to check")
+      ->required();
+  verify->footer(
+      "Problems: an incomplete index, data outside the archive, an unsafe\n"
+      "path, two entries with one output path. Notes: overlapping data.\n"
+      "One line per finding, then a summary. Exit status 1 on any problem.");
+
+  PackOptions packOptions;
+  CLI::App* pack = app.add_subcommand(
+      "pack", "Build an archive from a folder tree, or repack one.");
+  pack->add_option("DIR", packOptions.dir, "The folder tree to pack")
+      ->required();
+  pack->add_option("-o,--output", packOptions.output, "The archive to write")
+      ->required();
+  pack->add_option("--like", packOptions.like,
+                   "Repack this archive: its index, with entries replaced by "
+                   "the files of DIR at their paths");
+  pack->footer(
+      "Without --like, every regular file below DIR is an entry, in bytewise\n"
+      "order of its path. With --like OLD, the new archive has OLD's leading\n"
+      "bytes and records; files in DIR that OLD does not list are not added.\n"
+      "Symbolic links and special files are skipped with a warning. The\n"
+      "archive is written under a temporary name and renamed when complete.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();  // the selected command's help, if any
+    return 0;
+  } catch (const CLI::CallForAllHelp&) {
+    std::cout << app.help("", CLI::AppFormatMode::All);
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    const std::vector<CLI::App*> chosen = app.get_subcommands();
+    reportError(e.what());
+    std::cerr << usageOf(chosen.empty() ? "" : chosen[0]->get_name())
+              << kMoreHelp;
+    return 2;
+  }
+
+  if (list->parsed()) return runList(archivePath, json);
+  if (verify->parsed()) return runVerify(archivePath);
+  if (extract->parsed()) {
+    if (extractOptions.outputDir.empty()) {
+      reportError("-o: the output folder's name is empty");
+      std::cerr << usageOf("extract") << kMoreHelp;
+      return 2;
+    }
+    return runExtract(extractOptions);
+  }
+  return runPack(packOptions);
+}

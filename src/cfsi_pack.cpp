@@ -1,0 +1,327 @@
+#include "cfsi_pack.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "archive_records.h"
+#include "archive_writer.h"
+#include "copy_range.h"
+#include "replacing_file.h"
+#include "report.h"
+#include "source_tree.h"
+
+namespace {
+
+// Where one entry's bytes come from: a file of the tree, or a range of the
+// old archive.
+struct Source {
+  std::string path;  // empty: the old archive
+  std::int64_t archiveStart = 0;
+  std::uint64_t size = 0;
+};
+
+std::string systemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+std::string withoutTrailingSlashes(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  return trimmed;
+}
+
+bool canonicalPath(const std::string& path, std::string* real) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) == nullptr) return false;
+  *real = buffer;
+  return true;
+}
+
+// A pack must never read what it writes: an output inside the tree would be
+// packed into the next run's archive (or, with --like, be taken for an
+// edited entry), and an output that is the old archive would be destroyed
+// while it is still the source.
+bool checkPlaces(const PackOptions& options, std::string* error) {
+  struct stat dirStat;
+  if (::stat(options.dir.c_str(), &dirStat) != 0) {
+    *error = systemError("cannot read " + printable(options.dir));
+    return false;
+  }
+  if (!S_ISDIR(dirStat.st_mode)) {
+    *error = printable(options.dir) + ": not a folder";
+    return false;
+  }
+  const std::string& output = options.output;
+  if (output.empty() || output.back() == '/') {
+    *error = "-o " + printable(output) + ": not a file name";
+    return false;
+  }
+  const std::size_t slash = output.rfind('/');
+  const std::string parent = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : output.substr(0, slash);
+  std::string dirReal, parentReal;
+  if (!canonicalPath(options.dir, &dirReal)) {
+    *error = systemError("cannot read " + printable(options.dir));
+    return false;
+  }
+  if (!canonicalPath(parent, &parentReal)) {
+    *error = systemError("cannot write " + printable(output));
+    return false;
+  }
+  const std::string outputReal =
+      (parentReal == "/" ? "" : parentReal) + "/" + output.substr(slash + 1);
+  const std::string dirPrefix = dirReal == "/" ? "/" : dirReal + "/";
+  if (outputReal.compare(0, dirPrefix.size(), dirPrefix) == 0) {
+    *error = "the archive " + printable(output) + " would be inside " +
+             printable(options.dir) +
+             ", the folder being packed; write it somewhere else";
+    return false;
+  }
+  if (!options.like.empty()) {
+    struct stat likeStat, outStat;
+    if (::stat(options.like.c_str(), &likeStat) == 0 &&
+        ::stat(output.c_str(), &outStat) == 0 &&
+        likeStat.st_dev == outStat.st_dev && likeStat.st_ino == outStat.st_ino) {
+      *error = printable(output) + " is the archive being repacked (" +
+               printable(options.like) + "); write the new one under another name";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool writeZeros(int fd, std::uint64_t n, std::string* error) {
+  static const char zeros[16] = {};
+  while (n > 0) {
+    const std::size_t chunk = n < sizeof zeros ? n : sizeof zeros;
+    const ssize_t put = ::write(fd, zeros, chunk);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      *error = systemError("write failed");
+      return false;
+    }
+    n -= static_cast<std::uint64_t>(put);
+  }
+  return true;
+}
+
+bool writeBytes(int fd, const std::string& bytes, std::string* error) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      *error = systemError("write failed");
+      return false;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+bool copyFromFile(const Source& source, int out, std::string* error) {
+  const int in = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    *error = systemError("cannot read " + printable(source.path));
+    return false;
+  }
+  struct stat st;
+  bool ok = ::fstat(in, &st) == 0;
+  if (!ok) {
+    *error = systemError("cannot read " + printable(source.path));
+  } else if (static_cast<std::uint64_t>(st.st_size) != source.size) {
+    // The index already gives the size it had when the tree was listed.
+    *error = printable(source.path) + ": changed size while being packed";
+    ok = false;
+  } else if (!copyRange(in, 0, source.size, out, error)) {
+    *error = printable(source.path) + ": " + *error;
+    ok = false;
+  }
+  ::close(in);
+  return ok;
+}
+
+// Writes the planned archive with each entry's bytes from its source.
+bool writeArchive(const std::string& output,
+                  const archive::PlannedArchive& plan,
+                  const std::vector<Source>& sources,
+                  const std::string& oldArchive, std::string* error) {
+  int oldFd = -1;
+  if (!oldArchive.empty()) {
+    oldFd = ::open(oldArchive.c_str(), O_RDONLY | O_CLOEXEC);
+    if (oldFd < 0) {
+      *error = systemError("cannot read " + printable(oldArchive));
+      return false;
+    }
+  }
+  ReplacingFile file;
+  bool ok = file.open(output, error) &&
+            writeBytes(file.fd(), plan.index, error) &&
+            writeZeros(file.fd(), plan.dataStart - plan.index.size(), error);
+  std::uint64_t position = 0;  // in the data area
+  for (std::size_t i = 0; ok && i < sources.size(); ++i) {
+    const Source& source = sources[i];
+    ok = writeZeros(file.fd(), plan.dataOffsets[i] - position, error);
+    if (!ok) break;
+    if (!source.path.empty()) {
+      ok = copyFromFile(source, file.fd(), error);
+    } else if (!copyRange(oldFd, source.archiveStart, source.size, file.fd(),
+                          error)) {
+      *error = printable(oldArchive) + ": " + *error;
+      ok = false;
+    }
+    position = plan.dataOffsets[i] + source.size;
+  }
+  if (ok) ok = file.commit(error);
+  if (oldFd >= 0) ::close(oldFd);
+  return ok;
+}
+
+void reportSkipped(const std::vector<std::string>& skipped) {
+  for (const std::string& line : skipped) reportError("warning: " + line);
+}
+
+int packTree(const PackOptions& options, const std::string& root) {
+  std::vector<TreeFile> files;
+  std::vector<std::string> skipped;
+  std::string error;
+  if (!listTree(root, &files, &skipped, &error)) {
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  reportSkipped(skipped);
+
+  std::vector<archive::PlannedEntry> entries;
+  std::vector<Source> sources;
+  std::uint64_t bytes = 0;
+  for (const TreeFile& file : files) {
+    entries.push_back({file.directory, file.name, file.size});
+    sources.push_back({root + "/" + file.directory + file.name, 0, file.size});
+    bytes += file.size;
+  }
+  archive::PlannedArchive plan;
+  if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
+                            &plan, &error)) {
+    reportError(printable(error) + "; the archive cannot hold it, no archive "
+                "written");
+    return 1;
+  }
+  if (!writeArchive(options.output, plan, sources, "", &error)) {
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  reportError(std::to_string(files.size()) + " files, " +
+              std::to_string(bytes) + " bytes packed into " +
+              printable(options.output));
+  return 0;
+}
+
+int repackLike(const PackOptions& options, const std::string& root) {
+  archive::StoredIndex old;
+  std::string error;
+  if (archive::readStoredIndex(options.like, &old, &error) !=
+      archive::IndexStatus::kComplete) {
+    reportError(printable(options.like) + ": " + error +
+                "; no archive written");
+    return 1;
+  }
+  std::vector<TreeFile> files;
+  std::vector<std::string> skipped;
+  if (!listTree(root, &files, &skipped, &error)) {
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  reportSkipped(skipped);
+  // Only files listTree found can replace an entry: it never follows a
+  // symbolic link and never yields a ".." level, so an entry's path cannot
+  // lead a repack to read outside the tree.
+  std::map<std::string, const TreeFile*> inTree;
+  for (const TreeFile& file : files)
+    inTree[file.directory + file.name] = &file;
+
+  std::vector<archive::PlannedEntry> entries;
+  std::vector<std::size_t> recordSizes;
+  std::vector<Source> sources;
+  std::map<std::string, bool> used;
+  std::size_t fromTree = 0;
+  const std::vector<fileInfo>& oldEntries = old.index.entries;
+  std::size_t i = 0;
+  for (const archive::RawDirectoryRecord& record : old.records) {
+    recordSizes.push_back(record.files.size());
+    for (const archive::RawFileRecord& raw : record.files) {
+      const fileInfo& entry = oldEntries[i++];
+      const std::string path = entry.directory + entry.name;
+      archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
+                                    raw.storedOffset};
+      Source source;
+      const auto found = inTree.find(path);
+      if (found != inTree.end()) {
+        source.path = root + "/" + path;
+        planned.size = found->second->size;
+        used[path] = true;
+        ++fromTree;
+      } else {
+        source.archiveStart = old.index.dataStart + entry.offset;
+        if (entry.size > 0 &&
+            (source.archiveStart < 0 ||
+             source.archiveStart + entry.size > old.index.archiveSize)) {
+          reportError("entry " + std::to_string(i) + " (" + printable(path) +
+                      ") of " + printable(options.like) +
+                      ": its data lies outside the archive and " +
+                      printable(options.dir) +
+                      " has no file for it; no archive written");
+          return 1;
+        }
+      }
+      source.size = planned.size;
+      entries.push_back(planned);
+      sources.push_back(source);
+    }
+  }
+  for (const TreeFile& file : files) {
+    const std::string path = file.directory + file.name;
+    if (used.count(path) == 0)
+      reportError("warning: " + printable(root + "/" + path) +
+                  ": not listed in " + printable(options.like) +
+                  ", not added");
+  }
+
+  archive::PlannedArchive plan;
+  if (!archive::planArchiveWithRecords(old.leadingBytes, entries, recordSizes,
+                                       old.terminatorName, &plan, &error)) {
+    reportError(printable(error) + "; the archive cannot hold it, no archive "
+                "written");
+    return 1;
+  }
+  if (!writeArchive(options.output, plan, sources, options.like, &error)) {
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  reportError(std::to_string(entries.size()) + " entries packed into " +
+              printable(options.output) + ": " + std::to_string(fromTree) +
+              " from " + printable(options.dir) + ", " +
+              std::to_string(entries.size() - fromTree) + " from " +
+              printable(options.like));
+  return 0;
+}
+
+}  // namespace
+
+int runPack(const PackOptions& options) {
+  std::string error;
+  if (!checkPlaces(options, &error)) {
+    reportError(error);
+    return 1;
+  }
+  const std::string root = withoutTrailingSlashes(options.dir);
+  return options.like.empty() ? packTree(options, root)
+                              : repackLike(options, root);
+}

@@ -1,0 +1,29 @@
+// The JSON form of names taken from an archive. An archive's names are raw
+// bytes with no charset, and JSON strings can only carry Unicode text, so a
+// name that is not valid UTF-8 needs another form to survive the trip:
+//
+//   valid UTF-8         a JSON string holding the same text
+//                       (control bytes, the zero byte included, are escaped
+//                       by JSON itself: "\u0000", "\u001b", ...)
+//   anything else       an object {"hex": "..."}: every byte of the name as
+//                       two lowercase hex digits, in order
+//
+// Both forms decode to exactly the bytes of the name.
+#ifndef EXTRACTGAMEFILE_JSON_NAMES_H_
+#define EXTRACTGAMEFILE_JSON_NAMES_H_
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+// True when |bytes| is well-formed UTF-8 as RFC 3629 defines it: no overlong
+// forms, no UTF-16 surrogates, nothing above U+10FFFF, no cut sequence.
+bool isValidUtf8(const std::string& bytes);
+
+// The JSON form of the name |bytes|, as described above.
+nlohmann::json jsonName(const std::string& bytes);
+
+// The inverse of jsonName: sets |bytes| and returns true when |value| is one
+// of the two forms, returns false for anything else.
+bool nameFromJson(const nlohmann::json& value, std::string* bytes);
+
+#endif  // EXTRACTGAMEFILE_JSON_NAMES_H_

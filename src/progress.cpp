@@ -1,0 +1,54 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+constexpr int kBarWidth = 30;
+constexpr auto kQuietStart = std::chrono::seconds(1);
+constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+}  // namespace
+
+ProgressBar::ProgressBar(std::size_t totalFiles, std::uint64_t totalBytes)
+    : enabled_(::isatty(STDERR_FILENO) == 1),
+      totalFiles_(totalFiles),
+      totalBytes_(totalBytes),
+      start_(std::chrono::steady_clock::now()),
+      lastDraw_(start_) {}
+
+ProgressBar::~ProgressBar() { clear(); }
+
+void ProgressBar::advance(std::uint64_t bytes) {
+  ++doneFiles_;
+  doneBytes_ += bytes;
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - start_ < kQuietStart || now - lastDraw_ < kRedrawEvery) return;
+  lastDraw_ = now;
+  draw();
+}
+
+void ProgressBar::draw() {
+  // Bytes measure the work better than files; an archive of empty files
+  // has only files to count.
+  const double fraction =
+      totalBytes_ > 0 ? static_cast<double>(doneBytes_) / totalBytes_
+      : totalFiles_ > 0 ? static_cast<double>(doneFiles_) / totalFiles_
+                        : 1.0;
+  const int filled = static_cast<int>(fraction * kBarWidth);
+  std::string bar(static_cast<std::size_t>(filled), '#');
+  bar.resize(kBarWidth, '.');
+  std::fprintf(stderr, "\r[%s] %3d%%  %zu/%zu files", bar.c_str(),
+               static_cast<int>(fraction * 100), doneFiles_, totalFiles_);
+  std::fflush(stderr);
+  shown_ = true;
+}
+
+void ProgressBar::clear() {
+  if (!shown_) return;
+  std::fprintf(stderr, "\r\x1b[K");
+  std::fflush(stderr);
+  shown_ = false;
+}

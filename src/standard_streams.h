@@ -1,0 +1,10 @@
+// Guarding the three standard descriptors before a program opens files.
+#ifndef EXTRACTGAMEFILE_STANDARD_STREAMS_H_
+#define EXTRACTGAMEFILE_STANDARD_STREAMS_H_
+
+// Opens /dev/null on every closed slot of descriptors 0, 1 and 2, so that no
+// file the program opens later takes one of those numbers (and receives its
+// messages). Returns whether standard output was open to begin with.
+bool holdStandardDescriptors();
+
+#endif  // EXTRACTGAMEFILE_STANDARD_STREAMS_H_
