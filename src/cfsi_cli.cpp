@@ -67,6 +67,7 @@ int runCfsi(int argc, char** argv) {
                        "default: dds)")
           ->type_name("EXT")
           ->expected(1)
+          ->allow_extra_args(false)
           ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   extract->add_flag("--all", extractOptions.all, "Extract every entry")
       ->excludes(ext);
@@ -104,6 +105,18 @@ int runCfsi(int argc, char** argv) {
       "Symbolic links and special files are skipped with a warning. The\n"
       "archive is written under a temporary name and renamed when complete.");
 
+  // Left to itself the parser would take an unknown command for a stray
+  // argument and only say that a command is missing.
+  const auto isCommand = [&](const char* word) {
+    for (const CLI::App* command : {list, extract, verify, pack})
+      if (command->check_name(word)) return true;
+    return false;
+  };
+  if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
+    reportError("unknown command '" + printable(argv[1]) + "'");
+    std::cerr << kUsage << kMoreHelp;
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {

@@ -93,7 +93,7 @@ int runExtract(const ExtractOptions& options) {
     outputWritten = static_cast<bool>(std::cout);
     if (!outputWritten) reportError("standard output: write error");
   }
-  reportError(std::to_string(doneFiles) + " files, " +
+  reportError(std::to_string(doneFiles) + (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
   return failed == 0 && outputWritten ? 0 : 1;

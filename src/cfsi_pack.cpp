@@ -218,7 +218,8 @@ int packTree(const PackOptions& options, const std::string& root) {
     reportError(error + "; no archive written");
     return 1;
   }
-  reportError(std::to_string(files.size()) + " files, " +
+  reportError(std::to_string(files.size()) +
+              (files.size() == 1 ? " file, " : " files, ") +
               std::to_string(bytes) + " bytes packed into " +
               printable(options.output));
   return 0;
@@ -305,7 +306,8 @@ int repackLike(const PackOptions& options, const std::string& root) {
     reportError(error + "; no archive written");
     return 1;
   }
-  reportError(std::to_string(entries.size()) + " entries packed into " +
+  reportError(std::to_string(entries.size()) +
+              (entries.size() == 1 ? " entry" : " entries") + " packed into " +
               printable(options.output) + ": " + std::to_string(fromTree) +
               " from " + printable(options.dir) + ", " +
               std::to_string(entries.size() - fromTree) + " from " +

@@ -1,0 +1,381 @@
+// cfsi run as a process: its command line, list, extract and verify.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "archive_builder.h"
+#include "archive_index.h"
+#include "json_names.h"
+#include "process.h"
+#include "scratch.h"
+
+namespace {
+
+using fixture::RawDirectory;
+using fixture::Tree;
+
+fixture::ProcessResult cfsi(const std::string& workDir,
+                            const std::vector<std::string>& args) {
+  fixture::ProcessOptions options;
+  options.args = args;
+  return fixture::runProcess(CFSI_BINARY, workDir, options);
+}
+
+std::int64_t dataStartOf(const std::string& index) {
+  return (static_cast<std::int64_t>(index.size()) + 15) / 16 * 16;
+}
+
+TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string complaint;  // part of the first stderr line
+    std::string usage;      // the usage line shown
+  };
+  const Case cases[] = {
+      {{}, "A subcommand is required", "usage: cfsi list"},
+      {{"unpack", "a.cfsi"}, "unpack", "usage: cfsi list"},
+      {{"list"}, "ARCHIVE is required", "usage: cfsi list [--json] ARCHIVE"},
+      {{"list", "a.cfsi", "b.cfsi"}, "b.cfsi", "usage: cfsi list"},
+      {{"extract", "a.cfsi", "--all", "--ext", "dds"}, "excludes",
+       "usage: cfsi extract ARCHIVE"},
+      {{"extract", "a.cfsi", "--ext", "dds", "png"}, "png",
+       "usage: cfsi extract ARCHIVE"},
+      {{"extract", "a.cfsi", "--ext"}, "--ext", "usage: cfsi extract ARCHIVE"},
+      {{"extract", "a.cfsi", "-o", ""}, "empty", "usage: cfsi extract ARCHIVE"},
+      {{"extract", "a.cfsi", "--bogus"}, "--bogus", "usage: cfsi extract"},
+      {{"verify"}, "ARCHIVE is required", "usage: cfsi verify ARCHIVE"},
+      {{"pack", "dir"}, "--output is required", "usage: cfsi pack DIR"},
+      {{"pack", "-o", "a.cfsi"}, "DIR is required", "usage: cfsi pack DIR"},
+  };
+  fixture::ScratchDir work;
+  for (const Case& c : cases) {
+    std::string call;
+    for (const std::string& arg : c.args) call += arg + " ";
+    SCOPED_TRACE(call);
+    const auto result = cfsi(work.path(), c.args);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("cfsi: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(c.usage), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("cfsi --help"), std::string::npos);
+    // A wrong call does nothing.
+    EXPECT_EQ(fixture::treeOf(work.path()), Tree{});
+  }
+}
+
+TEST(CfsiCommandLine, HelpDescribesTheProgramAndEachCommand) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> mentions;
+  };
+  const Case cases[] = {
+      {{"--help"}, {"Usage: cfsi", "list", "extract", "verify", "pack", "Exit status"}},
+      {{"list", "--help"}, {"Usage: cfsi list", "--json", "hex"}},
+      {{"extract", "--help"}, {"Usage: cfsi extract", "--ext", "--all", "-v", "-o"}},
+      {{"verify", "--help"}, {"Usage: cfsi verify", "Problems", "Notes"}},
+      {{"pack", "--help"}, {"Usage: cfsi pack", "--like", "-o"}},
+  };
+  fixture::ScratchDir work;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const auto result = cfsi(work.path(), c.args);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err, "");
+    for (const std::string& mention : c.mentions)
+      EXPECT_NE(result.out.find(mention), std::string::npos) << mention;
+  }
+}
+
+// Names a hostile or foreign-made archive may hold: a terminal escape, a
+// zero byte, DEL, Latin-1 and stray UTF-8 bytes, and a valid UTF-8 name.
+const std::vector<RawDirectory> kStrangeNames = {
+    {"d/", {{"a\x1b[31m.dds", 0, 4}, {std::string("z\0.dds", 6), 0, 0}}},
+    {"\xff\xfe/", {{"caf\xe9", 1, 3}}},
+    {"", {{"c\x7f", 0x08000000u, 0}, {"\xc3\xa9t\xc3\xa9", 2, 123456}}},
+};
+
+TEST(CfsiList, PrintsSizesAndPrintablePathsInIndexOrder) {
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("a.cfsi"),
+                     fixture::withDataArea(fixture::rawIndex(kStrangeNames),
+                                           std::string(40, 'x')));
+  const auto result = cfsi(work.path(), {"list", "a.cfsi"});
+  EXPECT_EQ(result.out,
+            "         4  d/a\\x1b[31m.dds\n"
+            "         0  d/z\\x00.dds\n"
+            "         3  \xff\xfe/caf\xe9\n"
+            "         0  c\\x7f\n"
+            "    123456  \xc3\xa9t\xc3\xa9\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exitStatus, 0);
+}
+
+TEST(CfsiList, JsonGivesBackEveryNameByteForByteWithTheReadersOffsets) {
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("a.cfsi"),
+                     fixture::withDataArea(fixture::rawIndex(kStrangeNames),
+                                           std::string(40, 'x')));
+  archive::Index index;
+  std::string error;
+  ASSERT_EQ(archive::readIndex(work.at("a.cfsi"), &index, &error),
+            archive::IndexStatus::kComplete);
+
+  const auto result = cfsi(work.path(), {"list", "--json", "a.cfsi"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "");
+  const nlohmann::json listed = nlohmann::json::parse(result.out);
+  ASSERT_TRUE(listed.is_array());
+  ASSERT_EQ(listed.size(), index.entries.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    const fileInfo& entry = index.entries[i];
+    const nlohmann::json& object = listed[i];
+    EXPECT_EQ(object.size(), 4u);
+    std::string directory, name;
+    ASSERT_TRUE(nameFromJson(object.at("directory"), &directory));
+    ASSERT_TRUE(nameFromJson(object.at("name"), &name));
+    EXPECT_EQ(directory, entry.directory);
+    EXPECT_EQ(name, entry.name);
+    EXPECT_EQ(object.at("offset").get<std::int64_t>(), entry.offset);
+    EXPECT_EQ(object.at("size").get<std::uint64_t>(), entry.size);
+  }
+  // Bit 27 of the stored offset makes a negative byte distance.
+  EXPECT_EQ(listed[3].at("offset").get<std::int64_t>(), -2147483648LL);
+  EXPECT_EQ(listed[2].at("directory").dump(), R"({"hex":"fffe2f"})");
+}
+
+TEST(CfsiList, AnIncompleteIndexListsWhatCameBeforeTheBreakAndFails) {
+  const std::string index =
+      fixture::rawIndex({{"a/", {{"one", 0, 1}}}, {"b/", {{"two", 0, 2}}}});
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("cut.cfsi"), index.substr(0, index.size() - 3));
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"list", "cut.cfsi"}, "         1  a/one\n"},
+      {{"list", "--json", "cut.cfsi"},
+       "[\n{\"directory\":\"a/\",\"name\":\"one\",\"offset\":0,\"size\":1}\n]\n"},
+      {{"list", "missing.cfsi"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const auto result = cfsi(work.path(), c.args);
+    EXPECT_EQ(result.out, c.out);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err.rfind("cfsi: ", 0), 0u);
+  }
+}
+
+// Three textures, a text and a model, in two directories.
+const std::vector<fixture::Entry> kMixed = {
+    {"tex/", "a.dds", "AAAA"},
+    {"tex/", "b.png", "BB"},
+    {"tex/ui/", "c.dds", "CCCCCC"},
+    {"", "notes.txt", "text"},
+    {"mdl/", "m.bin", std::string("\0\1\2", 3)},
+};
+
+TEST(CfsiExtract, SelectsByExtensionIntoTheChosenFolder) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> options;
+    std::string root;  // the output folder, relative to the work folder
+    Tree made;         // below the root
+    std::string out;
+    std::string summary;
+  };
+  const Case cases[] = {
+      {"dds by default into extract", {}, "extract",
+       {{"tex/", ""}, {"tex/a.dds", "AAAA"}, {"tex/ui/", ""},
+        {"tex/ui/c.dds", "CCCCCC"}},
+       "", "cfsi: 2 files, 10 bytes extracted to extract/, 0 failed\n"},
+      {"several extensions, a full stop in front ignored",
+       {"--ext", "png", "--ext", ".txt", "-o", "out"}, "out",
+       {{"tex/", ""}, {"tex/b.png", "BB"}, {"notes.txt", "text"}}, "",
+       "cfsi: 2 files, 6 bytes extracted to out/, 0 failed\n"},
+      {"every entry, verbosely, into a folder made with its parents",
+       {"--all", "-v", "-o", "a/b/c/"}, "a/b/c",
+       {{"tex/", ""}, {"tex/a.dds", "AAAA"}, {"tex/b.png", "BB"},
+        {"tex/ui/", ""}, {"tex/ui/c.dds", "CCCCCC"}, {"notes.txt", "text"},
+        {"mdl/", ""}, {"mdl/m.bin", std::string("\0\1\2", 3)}},
+       "extract : a/b/c/tex/a.dds ... done\n"
+       "extract : a/b/c/tex/b.png ... done\n"
+       "extract : a/b/c/tex/ui/c.dds ... done\n"
+       "extract : a/b/c/notes.txt ... done\n"
+       "extract : a/b/c/mdl/m.bin ... done\n",
+       "cfsi: 5 files, 19 bytes extracted to a/b/c/, 0 failed\n"},
+      {"an extension no entry has", {"--ext", "wav"}, "extract", {}, "",
+       "cfsi: 0 files, 0 bytes extracted to extract/, 0 failed\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    fixture::writeFile(work.at("game.cfsi"), fixture::buildArchive(kMixed));
+    std::vector<std::string> args{"extract", "game.cfsi"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const auto result = cfsi(work.path(), args);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, c.out);
+    // Not a terminal: the summary and no progress bar.
+    EXPECT_EQ(result.err, c.summary);
+    EXPECT_EQ(fixture::treeOf(work.at(c.root)), c.made);
+  }
+}
+
+TEST(CfsiExtract, RefusesWhatExtractGameFileRefusesAndGoesOn) {
+  const std::string data = "0123456789abcdef" "ghij";
+  const std::string archive = fixture::withDataArea(
+      fixture::rawIndex({{"d/",
+                          {{"past.dds", 1, 5},
+                           {"ok.dds", 1, 4}}},
+                         {"../", {{"up.dds", 0, 2}}},
+                         {"e/", {{"fine.dds", 0, 3}}}}),
+      data);
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("game.cfsi"), archive);
+  const auto result = cfsi(work.path(), {"extract", "game.cfsi", "-v"});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.out,
+            "extract : extract/d/past.dds ... failed\n"
+            "extract : extract/d/ok.dds ... done\n"
+            "extract : extract/../up.dds ... failed\n"
+            "extract : extract/e/fine.dds ... done\n");
+  EXPECT_NE(result.err.find("cfsi: extract/d/past.dds: data at bytes"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("cfsi: extract/../up.dds: unsafe path"),
+            std::string::npos);
+  EXPECT_NE(result.err.find("cfsi: 2 files, 7 bytes extracted to extract/, 2 "
+                            "failed\n"),
+            std::string::npos);
+  EXPECT_EQ(fixture::treeOf(work.path()),
+            (Tree{{"game.cfsi", archive},
+                  {"extract/", ""},
+                  {"extract/d/", ""},
+                  {"extract/d/ok.dds", "ghij"},
+                  {"extract/e/", ""},
+                  {"extract/e/fine.dds", "012"}}));
+}
+
+TEST(CfsiExtract, AnUnusableArchiveExtractsNothing) {
+  const std::string index = fixture::rawIndex({{"d/", {{"a.dds", 0, 1}}}});
+  struct Case {
+    const char* what;
+    std::string archive;  // empty: none
+    std::string complaint;
+  };
+  const Case cases[] = {
+      {"no archive", "", "cfsi: cannot open game.cfsi: No such file"},
+      {"a truncated index", index.substr(0, 8),
+       "cfsi: game.cfsi: index truncated: the file ends at byte 8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    if (!c.archive.empty()) fixture::writeFile(work.at("game.cfsi"), c.archive);
+    const Tree before = fixture::treeOf(work.path());
+    const auto result = cfsi(work.path(), {"extract", "game.cfsi", "--all"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err.rfind(c.complaint, 0), 0u) << result.err;
+    EXPECT_EQ(fixture::treeOf(work.path()), before);
+  }
+}
+
+TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
+  const std::string data(64, 'x');
+  struct Case {
+    const char* what;
+    std::vector<RawDirectory> directories;
+    std::vector<std::string> findings;  // with the data start as {S}
+    std::string summary;
+    int status;
+  };
+  const Case cases[] = {
+      {"a sound archive",
+       {{"tex/", {{"a.dds", 0, 16}, {"b.dds", 1, 5}, {"empty", 0x0fffffff, 0}}}},
+       {},
+       "3 entries, 0 problems, 0 notes",
+       0},
+      {"data outside the archive",
+       {{"d/", {{"past", 3, 17}, {"before", 0x0ffffff0u, 1}, {"fits", 3, 16}}}},
+       {"problem: entry 1 (d/past): data at bytes {S+48} to {S+65} lies "
+        "outside the archive ({S+64} bytes)",
+        "problem: entry 2 (d/before): data at bytes {S-256} to {S-255} lies "
+        "outside the archive ({S+64} bytes)"},
+       "3 entries, 2 problems, 0 notes",
+       1},
+      {"unsafe paths",
+       {{"../", {{"up", 0, 1}}}, {"ok/", {{std::string("n\0", 2), 0, 1}}}},
+       {"problem: entry 1 (../up): unsafe path (a \"..\" level or a zero "
+        "byte), cannot be extracted",
+        "problem: entry 2 (ok/n\\x00): unsafe path (a \"..\" level or a zero "
+        "byte), cannot be extracted",
+        "note: entry 2 (ok/n\\x00): data at bytes {S} to {S+1} overlaps entry "
+        "1 (../up)"},
+       "2 entries, 2 problems, 1 note",
+       1},
+      {"two entries with one output path",
+       {{"tex", {{"a.dds", 0, 1}}},
+        {"", {{"texa.dds", 1, 1}}},
+        {"tex", {{"a.dds", 2, 1}}}},
+       {"problem: entry 2 (texa.dds): same output path as entry 1 (texa.dds)",
+        "problem: entry 3 (texa.dds): same output path as entry 1 (texa.dds)"},
+       "3 entries, 2 problems, 0 notes",
+       1},
+      {"overlapping data is only noted",
+       {{"d/", {{"a", 0, 50}, {"b", 1, 4}, {"c", 3, 2}, {"index", 0xfffffff, 4}}}},
+       {"note: entry 4 (d/index): data at bytes {S-16} to {S-12} overlaps "
+        "the index (bytes 0 to {I})",
+        "note: entry 2 (d/b): data at bytes {S+16} to {S+20} overlaps entry 1 "
+        "(d/a)",
+        "note: entry 3 (d/c): data at bytes {S+48} to {S+50} overlaps entry 1 "
+        "(d/a)"},
+       "4 entries, 0 problems, 3 notes",
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string index = fixture::rawIndex(c.directories);
+    const std::int64_t start = dataStartOf(index);
+    std::string expected;
+    for (std::string line : c.findings) {
+      // Fill in the positions, which depend on the index's length.
+      for (std::size_t at; (at = line.find('{')) != std::string::npos;) {
+        const std::size_t end = line.find('}', at);
+        const std::string field = line.substr(at + 1, end - at - 1);
+        std::int64_t value = field[0] == 'I' ? index.size() : start;
+        if (field.size() > 1) value += std::stoll(field.substr(1));
+        line.replace(at, end - at + 1, std::to_string(value));
+      }
+      expected += line + "\n";
+    }
+    fixture::ScratchDir work;
+    fixture::writeFile(work.at("a.cfsi"), fixture::withDataArea(index, data));
+    const auto result = cfsi(work.path(), {"verify", "a.cfsi"});
+    EXPECT_EQ(result.out, expected + "a.cfsi: " + c.summary + "\n");
+    EXPECT_EQ(result.exitStatus, c.status);
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST(CfsiVerify, AnIncompleteIndexIsAProblemAndNoArchiveAnError) {
+  const std::string index = fixture::rawIndex({{"d/", {{"a", 0, 1}}}});
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("cut.cfsi"), index.substr(0, index.size() - 1));
+  const auto cut = cfsi(work.path(), {"verify", "cut.cfsi"});
+  EXPECT_EQ(cut.out,
+            "problem: index truncated: the file ends at byte " +
+                std::to_string(index.size() - 1) +
+                ", inside directory record 2\n"
+                "cut.cfsi: 1 entry, 1 problem, 0 notes\n");
+  EXPECT_EQ(cut.exitStatus, 1);
+
+  const auto none = cfsi(work.path(), {"verify", "none.cfsi"});
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "cfsi: cannot open none.cfsi: No such file or directory\n");
+  EXPECT_EQ(none.exitStatus, 1);
+}
+
+}  // namespace
