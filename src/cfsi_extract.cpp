@@ -1,5 +1,7 @@
 #include "cfsi_extract.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <iostream>
 
@@ -27,6 +29,14 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
     wanted.push_back(!ext.empty() && ext[0] == '.' ? ext.substr(1) : ext);
   if (wanted.empty()) wanted.push_back("dds");
   return wanted;
+}
+
+// True when |path| names the very file |archive| describes: extracting an
+// entry there would truncate the archive while it is still being read.
+bool isTheArchive(const std::string& path, const struct stat& archive) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && st.st_dev == archive.st_dev &&
+         st.st_ino == archive.st_ino;
 }
 
 }  // namespace
@@ -64,12 +74,23 @@ int runExtract(const ExtractOptions& options) {
   if (root.back() != '/') root += '/';
   makeOutputFolder(options.outputDir);
 
+  struct stat archiveStat;
+  const bool haveArchiveStat =
+      ::stat(options.archivePath.c_str(), &archiveStat) == 0;
   EntryExtractor extractor(options.archivePath, index.dataStart);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
   for (const fileInfo* entry : selected) {
-    const bool done = extractor.extract(*entry, root, &error);
+    const std::string outputPath = outputPathOf(root, *entry);
+    bool done;
+    if (haveArchiveStat && isTheArchive(outputPath, archiveStat)) {
+      done = false;
+      error = printable(outputPath) +
+              ": is the archive being extracted, not overwritten";
+    } else {
+      done = extractor.extract(*entry, root, &error);
+    }
     if (done) {
       ++doneFiles;
       doneBytes += entry->size;
@@ -80,7 +101,7 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPathOf(root, *entry))
+      std::cout << "extract : " << printable(outputPath)
                 << " ... " << (done ? "done" : "failed") << std::endl;
     }
     progress.advance(entry->size);

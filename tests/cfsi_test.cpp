@@ -259,6 +259,24 @@ TEST(CfsiExtract, RefusesWhatExtractGameFileRefusesAndGoesOn) {
                   {"extract/e/fine.dds", "012"}}));
 }
 
+TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {
+  const std::vector<fixture::Entry> entries = {
+      {"", "game.cfsi", "would truncate the archive"},
+      {"", "after.dds", "still extracted"},
+  };
+  const std::string archive = fixture::buildArchive(entries);
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("game.cfsi"), archive);
+  const auto result = cfsi(work.path(), {"extract", "game.cfsi", "--all", "-o", "."});
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("cfsi: ./game.cfsi: is the archive being "
+                            "extracted, not overwritten\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fixture::treeOf(work.path()),
+            (Tree{{"game.cfsi", archive}, {"after.dds", "still extracted"}}));
+}
+
 TEST(CfsiExtract, AnUnusableArchiveExtractsNothing) {
   const std::string index = fixture::rawIndex({{"d/", {{"a.dds", 0, 1}}}});
   struct Case {
