@@ -59,7 +59,8 @@ int runCfsi(int argc, char** argv) {
                       "The archive to read")
       ->required();
   extract->add_option("-o,--output", extractOptions.outputDir,
-                      "Output folder (default: extract)");
+                      "Output folder (default: extract)")
+      ->type_name("DIR");
   CLI::Option* ext =
       extract
           ->add_option("--ext", extractOptions.extensions,
@@ -94,10 +95,12 @@ int runCfsi(int argc, char** argv) {
   pack->add_option("DIR", packOptions.dir, "The folder tree to pack")
       ->required();
   pack->add_option("-o,--output", packOptions.output, "The archive to write")
+      ->type_name("ARCHIVE")
       ->required();
   pack->add_option("--like", packOptions.like,
                    "Repack this archive: its index, with entries replaced by "
-                   "the files of DIR at their paths");
+                   "the files of DIR at their paths")
+      ->type_name("OLD");
   pack->footer(
       "Without --like, every regular file below DIR is an entry, in bytewise\n"
       "order of its path. With --like OLD, the new archive has OLD's leading\n"

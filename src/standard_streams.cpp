@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 bool holdStandardDescriptors() {
-  const bool stdoutOpen = ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
-  // open() takes the lowest free number, so it fills the closed slots in
-  // turn; the first descriptor above 2 means they are all taken.
-  int fd;
-  while ((fd = ::open("/dev/null", O_RDWR)) >= 0 && fd <= STDERR_FILENO) {
+  bool closed[3];
+  for (int fd = 0; fd < 3; ++fd) closed[fd] = ::fcntl(fd, F_GETFD) == -1;
+  // open() takes the lowest free number, so filling the closed slots in
+  // increasing order puts each device on the slot it is meant for.
+  for (int fd = 0; fd < 3; ++fd) {
+    if (!closed[fd]) continue;
+    int got = fd == STDOUT_FILENO ? ::open("/dev/full", O_WRONLY) : -1;
+    if (got < 0) got = ::open("/dev/null", O_RDWR);
+    if (got >= 0 && got != fd) ::close(got);  // a slot we did not expect
   }
-  if (fd > STDERR_FILENO) ::close(fd);
-  return stdoutOpen;
+  return !closed[STDOUT_FILENO];
 }

@@ -144,6 +144,35 @@ TEST(CfsiList, JsonGivesBackEveryNameByteForByteWithTheReadersOffsets) {
   EXPECT_EQ(listed[2].at("directory").dump(), R"({"hex":"fffe2f"})");
 }
 
+TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("a.cfsi"),
+                     fixture::buildArchive({{"d/", "a.dds", "aaaa"}}));
+  const std::vector<std::string> calls[] = {
+      {"list", "a.cfsi"},
+      {"list", "--json", "a.cfsi"},
+      {"verify", "a.cfsi"},
+      {"extract", "a.cfsi", "-v", "-o", "out"},
+  };
+  for (const std::vector<std::string>& args : calls) {
+    SCOPED_TRACE(args[0]);
+    fixture::ProcessOptions options;
+    options.args = args;
+    options.closeStdout = true;
+    const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("cfsi: standard output: write error\n"),
+              std::string::npos)
+        << result.err;
+  }
+  // The archive stays as it was and no file took the place of the output.
+  EXPECT_EQ(fixture::treeOf(work.path()),
+            (Tree{{"a.cfsi", fixture::buildArchive({{"d/", "a.dds", "aaaa"}})},
+                  {"out/", ""},
+                  {"out/d/", ""},
+                  {"out/d/a.dds", "aaaa"}}));
+}
+
 TEST(CfsiList, AnIncompleteIndexListsWhatCameBeforeTheBreakAndFails) {
   const std::string index =
       fixture::rawIndex({{"a/", {{"one", 0, 1}}}, {"b/", {{"two", 0, 2}}}});
