@@ -31,19 +31,32 @@ EntryExtractor::~EntryExtractor() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void EntryExtractor::makeFolderChain(const std::string& folderPath) {
+bool EntryExtractor::makeFolderChain(const std::string& folderPath) {
   // Every level in turn, from the first: a level that exists or cannot be
   // made is passed over, and the file's own creation reports what matters.
   std::vector<std::string> levels;
   QVRFunction().split(folderPath, '/', levels);
-  if (levels.empty()) return;
+  if (levels.empty()) return false;
   std::string current = levels[0];
-  platform::_mkdir(current.c_str());
+  int made = platform::_mkdir(current.c_str());
   for (std::size_t i = 1; i < levels.size(); ++i) {
     current += '/';
     current += levels[i];
-    platform::_mkdir(current.c_str());
+    made = platform::_mkdir(current.c_str());
   }
+  return made == 0;
+}
+
+void EntryExtractor::ensureFolder(const std::string& folderPath) {
+  // Entries come folder by folder, so most share the folder of the entry
+  // before; one existence test per path instead of one per entry saves a
+  // system call on every small file.
+  if (knownFolders_.count(folderPath) != 0) return;
+  // A chain whose last level was not made (something in the way) leaves the
+  // path unknown, so a later entry tests it and tries the chain again.
+  if (platform::_access(folderPath.c_str(), 0) != -1 ||
+      makeFolderChain(folderPath))
+    knownFolders_.insert(folderPath);
 }
 
 bool EntryExtractor::extract(const fileInfo& entry,
@@ -77,9 +90,7 @@ bool EntryExtractor::extract(const fileInfo& entry,
     }
   }
 
-  const std::string folderPath = folderPathOf(outputRoot, entry);
-  if (platform::_access(folderPath.c_str(), 0) == -1)
-    makeFolderChain(folderPath);
+  ensureFolder(folderPathOf(outputRoot, entry));
 
   const int out = ::open(outputPath.c_str(),
                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -96,6 +107,10 @@ bool EntryExtractor::extract(const fileInfo& entry,
   }
   if (!ok) {
     ::unlink(outputPath.c_str());
+    // A folder path without a final "/" can name this very file (under more
+    // than one spelling), so what was known to exist is known no longer.
+    // Failures are rare; testing every folder again costs little.
+    knownFolders_.clear();
     *error = printable(outputPath) + ": " + copyError +
              "; the partial file was removed";
   }
