@@ -46,12 +46,19 @@ bool QVRFunction::extractFiles(std::string archivePath, std::string outputRoot,
   platform::_mkdir(outputRoot.c_str());
   bool allDone = true;
   std::string error;
+  std::string line;
   for (const fileInfo& entry : entries) {
     if (!extensionFilter.empty() && extensionOf(entry.name) != extensionFilter)
       continue;
     const bool done = extractor.extract(entry, outputRoot, &error);
-    std::cout << "extract : " << printable(outputPathOf(outputRoot, entry))
-              << " ... " << (done ? "done" : "failed") << std::endl;
+    // The line is put together first and handed over in one piece: one call
+    // into the stream and one flush, which is one write to the system per
+    // line, where each piece and std::endl cost a call apiece.
+    line.assign("extract : ");
+    appendPrintable(&line, outputPathOf(outputRoot, entry));
+    line += done ? " ... done\n" : " ... failed\n";
+    std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
+    std::cout.flush();
     if (!done) {
       reportError(error);
       allDone = false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace archive {
 
@@ -136,7 +137,9 @@ IndexStatus readIndex(const std::string& path, Index* index,
         }
         entry.offset = offsetFromStored(storedOffset);
         entry.directory = directory;
-        index->entries.push_back(entry);
+        // Moved, so that the name is not allocated twice; the next record
+        // reads into the moved-from string.
+        index->entries.push_back(std::move(entry));
       }
       if (!where.empty()) break;
       complete = fileCount == 0;
