@@ -29,6 +29,37 @@ EntryExtractor::EntryExtractor(const std::string& archivePath,
 
 EntryExtractor::~EntryExtractor() {
   if (fd_ >= 0) ::close(fd_);
+  forgetParent();
+}
+
+void EntryExtractor::forgetParent() {
+  if (parentFd_ >= 0) ::close(parentFd_);
+  parentFd_ = -1;
+  parentPath_.clear();
+}
+
+int EntryExtractor::createOutput(const std::string& outputPath) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  // Opening by the full path walks every level of it again for each file;
+  // on a tree of small files that walk is a tenth of the run. The folder the
+  // file goes in is held open instead while entries keep going there, and
+  // the file is made by its last name alone. Whatever that cannot serve
+  // (no folder part, a name ending in "/", a folder that does not open)
+  // goes by the full path, so errors and results stay those of open().
+  const std::size_t slash = outputPath.rfind('/');
+  if (slash == std::string::npos || slash == 0 ||
+      slash + 1 == outputPath.size())
+    return ::open(outputPath.c_str(), kFlags, 0666);
+  if (parentPath_.size() != slash ||
+      outputPath.compare(0, slash, parentPath_) != 0) {
+    forgetParent();
+    const std::string parent = outputPath.substr(0, slash);
+    const int fd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ::open(outputPath.c_str(), kFlags, 0666);
+    parentFd_ = fd;
+    parentPath_ = parent;
+  }
+  return ::openat(parentFd_, outputPath.c_str() + slash + 1, kFlags, 0666);
 }
 
 bool EntryExtractor::makeFolderChain(const std::string& folderPath) {
@@ -92,8 +123,7 @@ bool EntryExtractor::extract(const fileInfo& entry,
 
   ensureFolder(folderPathOf(outputRoot, entry));
 
-  const int out = ::open(outputPath.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int out = createOutput(outputPath);
   if (out < 0) {
     *error = "cannot create " + printable(outputPath) + ": " +
              std::strerror(errno);

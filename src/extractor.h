@@ -47,6 +47,12 @@ class EntryExtractor {
   // existence test per path, then the chain when it is missing.
   void ensureFolder(const std::string& folderPath);
 
+  // Creates or empties the file at |outputPath| as open(2) with O_CREAT and
+  // O_TRUNC would, with the same result and the same errno on failure.
+  int createOutput(const std::string& outputPath);
+  // Closes the folder createOutput holds open, if any.
+  void forgetParent();
+
   std::string archivePath_;
   std::int64_t dataStart_;
   int fd_ = -1;
@@ -55,6 +61,10 @@ class EntryExtractor {
   // Folder paths known to exist: found by the existence test, or whose last
   // level this extractor made.
   std::unordered_set<std::string> knownFolders_;
+  // The folder of the last file made, held open while files keep going
+  // there, and its path as written in the output path.
+  int parentFd_ = -1;
+  std::string parentPath_;
 };
 
 #endif  // EXTRACTGAMEFILE_EXTRACTOR_H_

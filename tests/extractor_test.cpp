@@ -64,4 +64,20 @@ TEST_F(ExtractorTest, AFolderFoundOrMadeIsNotTestedAgain) {
       << error;
 }
 
+TEST_F(ExtractorTest, FilesLandInTheirOwnFolderWhenEntriesMoveBetweenFolders) {
+  open({{"a/", "1.dds", "1"},
+        {"b/", "2.dds", "2"},
+        {"a/", "3.dds", "3"},
+        {"a", "4.dds", "4"},          // goes in out/, as out/a4.dds
+        {"b/", "c/5.dds", "5"},       // out/b/c is no folder: fails
+        {"a//", "6.dds", "6"},        // the folder out/a, spelt otherwise
+        {"b/", "7.dds", "7"}});
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    EXPECT_EQ(extract(i), i != 4) << i;
+  EXPECT_EQ(fixture::treeOf(root_),
+            (fixture::Tree{{"a/", ""}, {"a/1.dds", "1"}, {"a/3.dds", "3"},
+                           {"a/6.dds", "6"}, {"a4.dds", "4"}, {"b/", ""},
+                           {"b/2.dds", "2"}, {"b/7.dds", "7"}}));
+}
+
 }  // namespace
