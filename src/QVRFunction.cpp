@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "archive_index.h"
 #include "entry_paths.h"
@@ -12,10 +13,19 @@
 QVRFunction::QVRFunction() : dataStart(0) {}
 
 std::vector<fileInfo> QVRFunction::readTable(std::string archivePath) {
+  return readTable(std::move(archivePath), std::string());
+}
+
+std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
+                                             std::string extensionFilter) {
   archive::Index index;
   std::string error;
-  const archive::IndexStatus status =
-      archive::readIndex(archivePath, &index, &error);
+  const archive::IndexStatus status = archive::readIndex(
+      archivePath, &index, &error,
+      [&extensionFilter](const fileInfo& entry) {
+        return extensionFilter.empty() ||
+               extensionOf(entry.name) == extensionFilter;
+      });
   dataStart = index.dataStart;
   switch (status) {
     case archive::IndexStatus::kComplete:

@@ -39,7 +39,10 @@ int main() {
   const std::string extensionFilter = "dds";
 
   QVRFunction engine;
-  std::vector<fileInfo> entries = engine.readTable(archivePath);
+  // Only the selected entries are kept from the index; the others would
+  // only be passed over.
+  std::vector<fileInfo> entries =
+      engine.readTable(archivePath, extensionFilter);
   std::cout << "Arbo read" << std::endl;
   const bool indexRead = engine.dataStart >= 0;
   // Handed over, not copied: on an index of a million entries a copy would
