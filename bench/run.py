@@ -172,6 +172,7 @@ def compare(kind, scale, pairs, work):
                     "--group=0", "--numeric-owner", "-cf", str(tar),
                     "-C", str(data / "tree"), "extract"], check=True)
     files, folders, size = count_tree(data / "tree" / "extract")
+    entries = int((data / "entries").read_text())
     archive_bytes = (data / ARCHIVE).stat().st_size
 
     verify(data, out, rss_file)
@@ -210,6 +211,7 @@ def compare(kind, scale, pairs, work):
 
     return {
         "kind": kind,
+        "entries": entries,
         "files": files,
         "folders": folders,
         "bytes": size,
@@ -346,6 +348,14 @@ def main():
                   + " ".join(f"{r:.2f}" for r in c["cp_ratios"])
                   + "; program / tar -xf: "
                   + " ".join(f"{r:.2f}" for r in c["tar_ratios"]))
+        print()
+    if memory and comparisons:
+        for c in comparisons:
+            above = (c["peak_kib"]["program"] - memory["base_kib"]) * 1024
+            print(f"{c['kind']}: peak RSS above the empty archive's: "
+                  f"{above / c['entries']:.0f} bytes per entry of the "
+                  f"archive ({c['entries']:,}), {above / c['files']:.0f} per "
+                  f"extracted entry")
         print()
     if memory:
         print(f"Index size against memory and time (empty archive: "
