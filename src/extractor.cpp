@@ -41,7 +41,7 @@ void EntryExtractor::forgetParent() {
 int EntryExtractor::createOutput(const std::string& outputPath) {
   constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   // Opening by the full path walks every level of it again for each file;
-  // on a tree of small files that walk is a tenth of the run. The folder the
+  // on a tree of small files that walk is about a tenth of the run. The folder the
   // file goes in is held open instead while entries keep going there, and
   // the file is made by its last name alone. Whatever that cannot serve
   // (no folder part, a name ending in "/", a folder that does not open)
@@ -54,7 +54,9 @@ int EntryExtractor::createOutput(const std::string& outputPath) {
       outputPath.compare(0, slash, parentPath_) != 0) {
     forgetParent();
     const std::string parent = outputPath.substr(0, slash);
-    const int fd = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    // O_RDONLY rather than Linux's O_PATH, to stay within POSIX: a folder
+    // that may be searched but not read fails here and takes the full path.
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return ::open(outputPath.c_str(), kFlags, 0666);
     parentFd_ = fd;
     parentPath_ = parent;

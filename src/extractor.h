@@ -48,7 +48,8 @@ class EntryExtractor {
   void ensureFolder(const std::string& folderPath);
 
   // Creates or empties the file at |outputPath| as open(2) with O_CREAT and
-  // O_TRUNC would, with the same result and the same errno on failure.
+  // O_TRUNC would, with the same result and the same errno on failure, as
+  // long as no one else moves or removes its folder during the run.
   int createOutput(const std::string& outputPath);
   // Closes the folder createOutput holds open, if any.
   void forgetParent();
