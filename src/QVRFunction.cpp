@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "archive_index.h"
 #include "entry_paths.h"
@@ -12,10 +13,19 @@
 QVRFunction::QVRFunction() : dataStart(0) {}
 
 std::vector<fileInfo> QVRFunction::readTable(std::string archivePath) {
+  return readTable(std::move(archivePath), std::string());
+}
+
+std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
+                                             std::string extensionFilter) {
   archive::Index index;
   std::string error;
-  const archive::IndexStatus status =
-      archive::readIndex(archivePath, &index, &error);
+  const archive::IndexStatus status = archive::readIndex(
+      archivePath, &index, &error,
+      [&extensionFilter](const fileInfo& entry) {
+        return extensionFilter.empty() ||
+               extensionOf(entry.name) == extensionFilter;
+      });
   dataStart = index.dataStart;
   switch (status) {
     case archive::IndexStatus::kComplete:
@@ -46,12 +56,19 @@ bool QVRFunction::extractFiles(std::string archivePath, std::string outputRoot,
   platform::_mkdir(outputRoot.c_str());
   bool allDone = true;
   std::string error;
+  std::string line;
   for (const fileInfo& entry : entries) {
     if (!extensionFilter.empty() && extensionOf(entry.name) != extensionFilter)
       continue;
     const bool done = extractor.extract(entry, outputRoot, &error);
-    std::cout << "extract : " << printable(outputPathOf(outputRoot, entry))
-              << " ... " << (done ? "done" : "failed") << std::endl;
+    // The line is put together first and handed over in one piece: one call
+    // into the stream and one flush, which is one write to the system per
+    // line, where each piece and std::endl cost a call apiece.
+    line.assign("extract : ");
+    appendPrintable(&line, outputPathOf(outputRoot, entry));
+    line += done ? " ... done\n" : " ... failed\n";
+    std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
+    std::cout.flush();
     if (!done) {
       reportError(error);
       allDone = false;

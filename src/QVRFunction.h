@@ -31,6 +31,12 @@ class QVRFunction {
   // incomplete, reports why on standard error, returns an empty list and
   // leaves |dataStart| at -1, so a caller can tell a usable index from none.
   std::vector<fileInfo> readTable(std::string archivePath);
+  // As above, returning only the entries that extractFiles would select with
+  // |extensionFilter| (every entry when it is empty). Reads and checks the
+  // whole index all the same; only the memory differs, which on a big index
+  // where few entries are wanted is most of the program's.
+  std::vector<fileInfo> readTable(std::string archivePath,
+                                  std::string extensionFilter);
 
   // Distance from |position| forward to the next multiple of 16: 0 to 15 for
   // a position of 0 or more, 0 for every negative position.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace archive {
 
@@ -95,6 +96,12 @@ class SequentialReader {
 
 IndexStatus readIndex(const std::string& path, Index* index,
                       std::string* error) {
+  return readIndex(path, index, error, nullptr);
+}
+
+IndexStatus readIndex(const std::string& path, Index* index,
+                      std::string* error,
+                      const std::function<bool(const fileInfo&)>& keep) {
   *index = Index();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -136,7 +143,10 @@ IndexStatus readIndex(const std::string& path, Index* index,
         }
         entry.offset = offsetFromStored(storedOffset);
         entry.directory = directory;
-        index->entries.push_back(entry);
+        if (keep && !keep(entry)) continue;
+        // Moved, so that the name is not allocated twice; the next record
+        // reads into the moved-from string.
+        index->entries.push_back(std::move(entry));
       }
       if (!where.empty()) break;
       complete = fileCount == 0;

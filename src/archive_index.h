@@ -31,6 +31,7 @@
 #define EXTRACTGAMEFILE_ARCHIVE_INDEX_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,14 @@ struct Index {
 // byte position for a truncation, the system's text for a refusal).
 IndexStatus readIndex(const std::string& path, Index* index,
                       std::string* error);
+
+// As above, but |index->entries| receives only the entries for which |keep|
+// returns true, in index order. Every record is still read and checked, so
+// the status, |error| and the positions are those the call above gives.
+// A caller that wants a few entries of a big index holds only those.
+IndexStatus readIndex(const std::string& path, Index* index,
+                      std::string* error,
+                      const std::function<bool(const fileInfo&)>& keep);
 
 }  // namespace archive
 

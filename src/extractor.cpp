@@ -29,21 +29,67 @@ EntryExtractor::EntryExtractor(const std::string& archivePath,
 
 EntryExtractor::~EntryExtractor() {
   if (fd_ >= 0) ::close(fd_);
+  forgetParent();
 }
 
-void EntryExtractor::makeFolderChain(const std::string& folderPath) {
+void EntryExtractor::forgetParent() {
+  if (parentFd_ >= 0) ::close(parentFd_);
+  parentFd_ = -1;
+  parentPath_.clear();
+}
+
+int EntryExtractor::createOutput(const std::string& outputPath) {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  // Opening by the full path walks every level of it again for each file;
+  // on a tree of small files that walk is about a tenth of the run. The folder the
+  // file goes in is held open instead while entries keep going there, and
+  // the file is made by its last name alone. Whatever that cannot serve
+  // (no folder part, a name ending in "/", a folder that does not open)
+  // goes by the full path, so errors and results stay those of open().
+  const std::size_t slash = outputPath.rfind('/');
+  if (slash == std::string::npos || slash == 0 ||
+      slash + 1 == outputPath.size())
+    return ::open(outputPath.c_str(), kFlags, 0666);
+  if (parentPath_.size() != slash ||
+      outputPath.compare(0, slash, parentPath_) != 0) {
+    forgetParent();
+    const std::string parent = outputPath.substr(0, slash);
+    // O_RDONLY rather than Linux's O_PATH, to stay within POSIX: a folder
+    // that may be searched but not read fails here and takes the full path.
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return ::open(outputPath.c_str(), kFlags, 0666);
+    parentFd_ = fd;
+    parentPath_ = parent;
+  }
+  return ::openat(parentFd_, outputPath.c_str() + slash + 1, kFlags, 0666);
+}
+
+bool EntryExtractor::makeFolderChain(const std::string& folderPath) {
   // Every level in turn, from the first: a level that exists or cannot be
   // made is passed over, and the file's own creation reports what matters.
   std::vector<std::string> levels;
   QVRFunction().split(folderPath, '/', levels);
-  if (levels.empty()) return;
+  if (levels.empty()) return false;
   std::string current = levels[0];
-  platform::_mkdir(current.c_str());
+  int made = platform::_mkdir(current.c_str());
   for (std::size_t i = 1; i < levels.size(); ++i) {
     current += '/';
     current += levels[i];
-    platform::_mkdir(current.c_str());
+    made = platform::_mkdir(current.c_str());
   }
+  return made == 0;
+}
+
+void EntryExtractor::ensureFolder(const std::string& folderPath) {
+  // Entries come folder by folder, so most share the folder of the entry
+  // before; one existence test per path instead of one per entry saves a
+  // system call on every small file.
+  if (knownFolders_.count(folderPath) != 0) return;
+  // A chain whose last level was not made (something in the way) leaves the
+  // path unknown, so a later entry tests it and tries the chain again.
+  if (platform::_access(folderPath.c_str(), 0) != -1 ||
+      makeFolderChain(folderPath))
+    knownFolders_.insert(folderPath);
 }
 
 bool EntryExtractor::extract(const fileInfo& entry,
@@ -77,12 +123,9 @@ bool EntryExtractor::extract(const fileInfo& entry,
     }
   }
 
-  const std::string folderPath = folderPathOf(outputRoot, entry);
-  if (platform::_access(folderPath.c_str(), 0) == -1)
-    makeFolderChain(folderPath);
+  ensureFolder(folderPathOf(outputRoot, entry));
 
-  const int out = ::open(outputPath.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int out = createOutput(outputPath);
   if (out < 0) {
     *error = "cannot create " + printable(outputPath) + ": " +
              std::strerror(errno);
@@ -96,6 +139,10 @@ bool EntryExtractor::extract(const fileInfo& entry,
   }
   if (!ok) {
     ::unlink(outputPath.c_str());
+    // A folder path without a final "/" can name this very file (under more
+    // than one spelling), so what was known to exist is known no longer.
+    // Failures are rare; testing every folder again costs little.
+    knownFolders_.clear();
     *error = printable(outputPath) + ": " + copyError +
              "; the partial file was removed";
   }

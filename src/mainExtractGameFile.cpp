@@ -6,6 +6,7 @@
 #include <csignal>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QVRFunction.h"
@@ -38,11 +39,16 @@ int main() {
   const std::string extensionFilter = "dds";
 
   QVRFunction engine;
-  const std::vector<fileInfo> entries = engine.readTable(archivePath);
+  // Only the selected entries are kept from the index; the others would
+  // only be passed over.
+  std::vector<fileInfo> entries =
+      engine.readTable(archivePath, extensionFilter);
   std::cout << "Arbo read" << std::endl;
   const bool indexRead = engine.dataStart >= 0;
-  const bool allExtracted =
-      engine.extractFiles(archivePath, outputRoot, entries, extensionFilter);
+  // Handed over, not copied: on an index of a million entries a copy would
+  // double the program's memory.
+  const bool allExtracted = engine.extractFiles(
+      archivePath, outputRoot, std::move(entries), extensionFilter);
 
   std::cout.flush();
   const bool outputWritten = stdoutOpen && !std::cout.fail();

@@ -17,4 +17,7 @@ void reportError(const std::string& message);
 // Every other byte, 0x80-0xFF included, stays as it is.
 std::string printable(const std::string& path);
 
+// Appends printable(|path|) to |out|.
+void appendPrintable(std::string* out, const std::string& path);
+
 #endif  // EXTRACTGAMEFILE_REPORT_H_

@@ -60,14 +60,17 @@ struct TableRead {
   std::string out, err;
 };
 
-TableRead readTableOf(const std::string& archive) {
+// With |filter| set, through readTable's selecting form.
+TableRead readTableOf(const std::string& archive,
+                      const std::string* filter = nullptr) {
   fixture::ScratchDir dir;
   fixture::writeFile(dir.at("a.cfsi"), archive);
   QVRFunction engine;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   TableRead read;
-  read.entries = engine.readTable(dir.at("a.cfsi"));
+  read.entries = filter ? engine.readTable(dir.at("a.cfsi"), *filter)
+                        : engine.readTable(dir.at("a.cfsi"));
   read.out = testing::internal::GetCapturedStdout();
   read.err = testing::internal::GetCapturedStderr();
   read.dataStart = engine.dataStart;
@@ -195,6 +198,44 @@ TEST(ReadTable, RefusesAnIndexCutOffAnywhere) {
         << read.err;
   }
   EXPECT_EQ(readTableOf(whole).entries.size(), 3u);
+}
+
+TEST(ReadTable, KeepsOnlyTheEntriesTheFilterSelects) {
+  const std::string archive =
+      fixture::rawIndex({{"tex/", {{"a.dds", 0, 4}, {"b.txt", 1, 3}}},
+                         {"x/", {{"c.dds.", 2, 1}, {"d.DDS", 3, 1}}}},
+                        "", "\x01\x02\x03") +
+      std::string(9, '\x07');
+  const std::string dds = "dds";
+  const TableRead read = readTableOf(archive, &dds);
+  ASSERT_EQ(read.entries.size(), 2u);
+  expectEntry(read.entries[0], 0, 4, "tex/", "a.dds");
+  expectEntry(read.entries[1], 32, 1, "x/", "c.dds.");
+  EXPECT_EQ(read.dataStart, readTableOf(archive).dataStart);
+  EXPECT_EQ(read.err, "");
+
+  const std::string none;
+  EXPECT_EQ(readTableOf(archive, &none).entries.size(), 4u);
+}
+
+TEST(ReadTable, FilteringRefusesACutOffIndexAlike) {
+  const std::string whole = fixture::rawIndex(
+      {{"tex/", {{"a.dds", 0, 4}, {"b.txt", 1, 3}}}, {"x/", {{"c", 2, 1}}}});
+  const std::string dds = "dds";
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    const TableRead filtered = readTableOf(whole.substr(0, length), &dds);
+    const TableRead all = readTableOf(whole.substr(0, length));
+    EXPECT_TRUE(filtered.entries.empty()) << length;
+    EXPECT_EQ(filtered.dataStart, -1) << length;
+    EXPECT_EQ(filtered.out, all.out) << length;
+    // The two reads happen in different scratch folders.
+    const auto afterPath = [](const std::string& err) {
+      const std::size_t at = err.find("a.cfsi: ");
+      return at == std::string::npos ? err : err.substr(at);
+    };
+    EXPECT_NE(filtered.err.find("index truncated"), std::string::npos);
+    EXPECT_EQ(afterPath(filtered.err), afterPath(all.err)) << length;
+  }
 }
 
 }  // namespace

@@ -65,7 +65,12 @@ TEST(Printable, EscapesControlBytesOnly) {
       {"\t\n\r\x7f", "\\x09\\x0a\\x0d\\x7f"},
       {"\x80\xff\xc3\xa9 \\x", "\x80\xff\xc3\xa9 \\x"},
   };
-  for (const auto& c : cases) EXPECT_EQ(printable(c.first), c.second);
+  for (const auto& c : cases) {
+    EXPECT_EQ(printable(c.first), c.second);
+    std::string appended = "kept ";
+    appendPrintable(&appended, c.first);
+    EXPECT_EQ(appended, "kept " + c.second);
+  }
 }
 
 }  // namespace

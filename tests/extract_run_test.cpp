@@ -245,6 +245,26 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
         "cannot create extract/tex/sub/x.dds: No such file or directory",
         "cannot create extract/plain/y.dds: Not a directory"}},
       // Files may not grow past 4 KiB (the captured output is far smaller).
+      // extract/t.dds is first a file that the folder path "t.dds" (no
+      // final slash) finds; once a failed copy has removed it, the same
+      // folder path is missing and its chain makes a folder there.
+      {"a file removed after a failed copy is not taken for a folder",
+       archiveOf({{"", {{"t.dds", 0, 4}}},
+                  {"t.dds", {{"y.dds", 0, 4}}},
+                  {"", {{"t.dds", 1, 8000}}},
+                  {"t.dds", {{"z.dds", 0, 4}}}},
+                 "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),
+       {}, fileSizeLimit(4096),
+       "Arbo read\n"
+       "extract : extract/t.dds ... done\n"
+       "extract : extract/t.ddsy.dds ... done\n"
+       "extract : extract/t.dds ... failed\n"
+       "extract : extract/t.ddsz.dds ... done\n",
+       1,
+       {{"extract/", ""}, {"extract/t.dds/", ""},
+        {"extract/t.ddsy.dds", "wxyz"}, {"extract/t.ddsz.dds", "wxyz"}},
+       {"extract/t.dds: copy failed: File too large; the partial file was "
+        "removed"}},
       {"a write that fails half-way",
        archiveOf({{"w/", {{"big.dds", 1, 8000}, {"small.dds", 0, 4}}}},
                  "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),

@@ -22,10 +22,10 @@ fi
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEGF_REQUIRE_CFSI=ON
 cmake --build build
 ctest --test-dir build --output-on-failure
 
-cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DEGF_SANITIZE=ON
+cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DEGF_SANITIZE=ON -DEGF_REQUIRE_CFSI=ON
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure

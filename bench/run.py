@@ -1,0 +1,376 @@
+#!/usr/bin/env python3
+"""Benchmark of extractGameFile against `cp -r` and GNU `tar -xf`.
+
+    python3 bench/run.py [--scale S] [--pairs N] [--sets large,small,million]
+
+Builds the program (Release, in build-bench/), writes the data sets to a
+tmpfs (/dev/shm), checks that the program's output equals the expected tree
+byte for byte, then times, round after round, the program, `cp -r` of the
+expected tree and `tar -xf` of a tar of it, each into a folder removed right
+before its run. Reports the medians of the per-round ratios and every
+tool's peak resident memory, as measured by /usr/bin/time for that child
+alone. The "million" set measures memory and time against the number of
+entries in the index. Everything generated is removed at the end.
+
+Single timings on a shared machine swing by 2x; only the ratios taken side
+by side within a round are worth comparing.
+"""
+
+import argparse
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parent.parent
+BUILD = REPO / "build-bench"
+PROGRAM = BUILD / "extractGameFile"
+GENERATOR = BUILD / "make_bench_data"
+ARCHIVE = "00000000.cfsi"
+
+
+def log(*parts):
+    print(*parts, file=sys.stderr, flush=True)
+
+
+def build():
+    generator = ["-G", "Ninja"] if shutil.which("ninja") else []
+    subprocess.run(["cmake", "-S", str(REPO), "-B", str(BUILD), *generator,
+                    "-DCMAKE_BUILD_TYPE=Release", "-DEGF_TESTS=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(BUILD), "--target",
+                    "extractGameFile", "make_bench_data"],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def remove(path):
+    # rm is faster than shutil.rmtree on 100,000 files, and the folder
+    # should be gone as close to the next run as possible.
+    subprocess.run(["rm", "-rf", "--", str(path)], check=True)
+
+
+class Timed:
+    def __init__(self, seconds, peak_kib, out, err, status):
+        self.seconds = seconds
+        self.peak_kib = peak_kib
+        self.out = out
+        self.err = err
+        self.status = status
+
+
+def run_timed(command, cwd, rss_file, capture=False):
+    """Runs |command| under /usr/bin/time, which reports the peak resident
+    memory of that child only (a wait4 from this Python process would
+    report at least this process's own peak)."""
+    full = ["/usr/bin/time", "-f", "%M", "-o", str(rss_file), *command]
+    sink = subprocess.PIPE if capture else subprocess.DEVNULL
+    start = time.perf_counter()
+    done = subprocess.run(full, cwd=cwd, stdout=sink, stderr=subprocess.PIPE)
+    seconds = time.perf_counter() - start
+    lines = Path(rss_file).read_text().split()
+    peak = int(lines[-1]) if lines else -1
+    return Timed(seconds, peak, done.stdout, done.stderr, done.returncode)
+
+
+def fresh_folder(path):
+    remove(path)
+    path.mkdir()
+
+
+def program_run(data, out, rss_file, capture=False):
+    fresh_folder(out)
+    (out / ARCHIVE).symlink_to(data / ARCHIVE)
+    return run_timed([str(PROGRAM)], out, rss_file, capture)
+
+
+def tree_files(root):
+    """Every folder and file below |root|, relative, folders with a final /."""
+    found = {}
+    for folder, dirs, files in os.walk(root):
+        rel = os.path.relpath(folder, root)
+        for d in dirs:
+            found[os.path.normpath(os.path.join(rel, d)) + "/"] = None
+        for f in files:
+            found[os.path.normpath(os.path.join(rel, f))] = os.path.join(folder, f)
+    return found
+
+
+def same_bytes(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        while True:
+            ba = fa.read(1 << 20)
+            bb = fb.read(1 << 20)
+            if ba != bb:
+                return False
+            if not ba:
+                return True
+
+
+def check_tree(expected, actual):
+    """Returns what differs between two trees, or None when they are equal
+    byte for byte."""
+    want = tree_files(expected)
+    got = tree_files(actual)
+    if want.keys() != got.keys():
+        missing = sorted(want.keys() - got.keys())[:5]
+        extra = sorted(got.keys() - want.keys())[:5]
+        return f"missing {missing}, unexpected {extra}"
+    for rel, path in want.items():
+        if path is not None and not same_bytes(path, got[rel]):
+            return f"{rel} differs"
+    return None
+
+
+def verify(data, out, rss_file):
+    """One run of the program whose output, exit status and tree must be
+    exactly as expected; the benchmark stops otherwise."""
+    result = program_run(data, out, rss_file, capture=True)
+    problems = []
+    if result.status != 0:
+        problems.append(f"exit status {result.status}")
+    if result.out != (data / "expected_stdout").read_bytes():
+        problems.append("standard output differs")
+    if result.err:
+        problems.append("stderr: " + result.err.decode(errors="replace")[:200])
+    difference = check_tree(data / "tree" / "extract", out / "extract")
+    if difference:
+        problems.append(difference)
+    if problems:
+        sys.exit(f"{data.name}: the program's output is wrong: "
+                 + "; ".join(problems))
+
+
+def generate(kind, scale, data):
+    remove(data)
+    result = subprocess.run([str(GENERATOR), kind, repr(scale), str(data)],
+                            check=True, capture_output=True, text=True)
+    log(result.stdout.strip())
+
+
+def count_tree(root):
+    files = folders = size = 0
+    for _, dirs, names in os.walk(root):
+        folders += len(dirs)
+        for n in names:
+            files += 1
+            size += os.path.getsize(os.path.join(_, n))
+    return files, folders, size
+
+
+def compare(kind, scale, pairs, work):
+    data = work / kind
+    out = work / "out"
+    rss_file = work / "rss"
+    generate(kind, scale, data)
+    tar = data / "tree.tar"
+    # A tar whose bytes do not depend on when or by whom it was made.
+    subprocess.run(["tar", "--sort=name", "--mtime=@0", "--owner=0",
+                    "--group=0", "--numeric-owner", "-cf", str(tar),
+                    "-C", str(data / "tree"), "extract"], check=True)
+    files, folders, size = count_tree(data / "tree" / "extract")
+    entries = int((data / "entries").read_text())
+    archive_bytes = (data / ARCHIVE).stat().st_size
+
+    verify(data, out, rss_file)
+
+    def program():
+        return program_run(data, out, rss_file)
+
+    def copy():
+        fresh_folder(out)
+        return run_timed(["cp", "-r", str(data / "tree" / "extract"),
+                          str(out / "extract")], work, rss_file)
+
+    def untar():
+        fresh_folder(out)
+        return run_timed(["tar", "-xf", str(tar), "-C", str(out)], work,
+                         rss_file)
+
+    tools = {"program": program, "cp -r": copy, "tar -xf": untar}
+    for run in tools.values():  # warm-up, not counted
+        run()
+    results = {name: [] for name in tools}
+    for round_number in range(pairs):
+        # The order flips every round so that no tool always runs first.
+        order = list(tools) if round_number % 2 == 0 else list(tools)[::-1]
+        for name in order:
+            timed = tools[name]()
+            if timed.status != 0:
+                sys.exit(f"{name} failed: {timed.err.decode(errors='replace')}")
+            results[name].append(timed)
+    remove(out)
+    remove(data)
+
+    def ratios(baseline):
+        return [p.seconds / b.seconds
+                for p, b in zip(results["program"], results[baseline])]
+
+    return {
+        "kind": kind,
+        "entries": entries,
+        "files": files,
+        "folders": folders,
+        "bytes": size,
+        "archive_bytes": archive_bytes,
+        "pairs": pairs,
+        "cp_ratio": statistics.median(ratios("cp -r")),
+        "tar_ratio": statistics.median(ratios("tar -xf")),
+        "cp_ratios": ratios("cp -r"),
+        "tar_ratios": ratios("tar -xf"),
+        "seconds": {n: statistics.median(r.seconds for r in v)
+                    for n, v in results.items()},
+        "peak_kib": {n: max(r.peak_kib for r in v) for n, v in results.items()},
+    }
+
+
+def million(scale, pairs, work):
+    """Memory and time against the number of entries: the same kind of
+    archive at a quarter, half and all of its size, and an empty archive
+    for the program's fixed cost."""
+    out = work / "out"
+    rss_file = work / "rss"
+    empty = work / "empty"
+    remove(empty)
+    empty.mkdir()
+    # Three leading bytes, then the terminating record: an empty name and
+    # a file count of 0.
+    (empty / ARCHIVE).write_bytes(b"BNC\x00\x00")
+    base = [program_run(empty, out, rss_file) for _ in range(pairs)]
+    base_kib = statistics.median(r.peak_kib for r in base)
+    base_seconds = statistics.median(r.seconds for r in base)
+    remove(empty)
+
+    rows = []
+    for fraction in (0.25, 0.5, 1.0):
+        data = work / "million"
+        generate("million", scale * fraction, data)
+        verify(data, out, rss_file)
+        runs = [program_run(data, out, rss_file) for _ in range(pairs)]
+        entries = int((data / "entries").read_text())
+        peak = statistics.median(r.peak_kib for r in runs)
+        seconds = statistics.median(r.seconds for r in runs)
+        rows.append({
+            "entries": entries,
+            "extracted": len((data / "expected_stdout").read_text()
+                             .splitlines()) - 1,
+            "peak_kib": peak,
+            "bytes_per_entry": (peak - base_kib) * 1024 / entries,
+            "seconds": seconds,
+            "us_per_entry": seconds * 1e6 / entries,
+        })
+        remove(out)
+        remove(data)
+    return {"base_kib": base_kib, "base_seconds": base_seconds, "rows": rows}
+
+
+def machine():
+    model = "unknown CPU"
+    try:
+        for line in Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    memory = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES")
+    return (f"{model}, {os.cpu_count()} cores, {memory / 2**30:.0f} GiB, "
+            f"Linux {platform.release()}, tmpfs /dev/shm")
+
+
+def mib(kib):
+    return f"{kib / 1024:.1f} MiB"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--scale", type=float, default=1.0,
+                        help="multiplies every data set's size (0.1 for a "
+                             "quick run)")
+    parser.add_argument("--pairs", type=int, default=7,
+                        help="timed rounds per data set (at least 5)")
+    parser.add_argument("--sets", default="large,small,million",
+                        help="comma-separated: large, small, million")
+    parser.add_argument("--work", default=f"/dev/shm/egf-bench-{os.getuid()}",
+                        help="scratch folder, best on a tmpfs")
+    args = parser.parse_args()
+    if args.pairs < 5:
+        parser.error("--pairs must be at least 5")
+    if b"GNU tar" not in subprocess.run(["tar", "--version"],
+                                        capture_output=True).stdout:
+        sys.exit("the baseline needs GNU tar")
+    sets = args.sets.split(",")
+
+    build()
+    work = Path(args.work)
+    remove(work)
+    work.mkdir(parents=True)
+    started = time.time()
+    try:
+        comparisons = [compare(kind, args.scale, args.pairs, work)
+                       for kind in sets if kind in ("large", "small")]
+        memory = (million(args.scale, args.pairs, work)
+                  if "million" in sets else None)
+    finally:
+        remove(work)
+
+    command = "python3 bench/run.py" + "".join(
+        f" {flag} {value}" for flag, value, default in (
+            ("--scale", args.scale, 1.0), ("--pairs", args.pairs, 7),
+            ("--sets", args.sets, "large,small,million"))
+        if value != default)
+    print(f"Command: `{command}`, {time.strftime('%Y-%m-%d', time.gmtime())}, "
+          f"{time.time() - started:.0f} s")
+    print(f"Machine: {machine()}")
+    print()
+    if comparisons:
+        print("| data set | program / cp -r | program / tar -xf | "
+              "program peak RSS | cp -r peak RSS | tar -xf peak RSS | "
+              "median times: program, cp -r, tar -xf |")
+        print("|---|---|---|---|---|---|---|")
+        for c in comparisons:
+            s = c["seconds"]
+            print(f"| {c['kind']}: {c['files']:,} \"dds\" files in "
+                  f"{c['folders']:,} folders, {c['bytes'] / 2**20:,.0f} MiB "
+                  f"(archive {c['archive_bytes'] / 2**20:,.0f} MiB) "
+                  f"| {c['cp_ratio']:.2f} | {c['tar_ratio']:.2f} "
+                  f"| {mib(c['peak_kib']['program'])} "
+                  f"| {mib(c['peak_kib']['cp -r'])} "
+                  f"| {mib(c['peak_kib']['tar -xf'])} "
+                  f"| {s['program']:.3f} s, {s['cp -r']:.3f} s, "
+                  f"{s['tar -xf']:.3f} s |")
+        print()
+        for c in comparisons:
+            print(f"{c['kind']}: {c['pairs']} rounds; program / cp -r: "
+                  + " ".join(f"{r:.2f}" for r in c["cp_ratios"])
+                  + "; program / tar -xf: "
+                  + " ".join(f"{r:.2f}" for r in c["tar_ratios"]))
+        print()
+    if memory and comparisons:
+        for c in comparisons:
+            above = (c["peak_kib"]["program"] - memory["base_kib"]) * 1024
+            print(f"{c['kind']}: peak RSS above the empty archive's: "
+                  f"{above / c['entries']:.0f} bytes per entry of the "
+                  f"archive ({c['entries']:,}), {above / c['files']:.0f} per "
+                  f"extracted entry")
+        print()
+    if memory:
+        print(f"Index size against memory and time (empty archive: "
+              f"{mib(memory['base_kib'])}, {memory['base_seconds'] * 1000:.1f} "
+              f"ms; bytes per entry are above the empty archive's peak, time "
+              f"per entry is the whole run's):")
+        print()
+        print("| entries | extracted | peak RSS | bytes per entry | "
+              "time | time per entry |")
+        print("|---|---|---|---|---|---|")
+        for r in memory["rows"]:
+            print(f"| {r['entries']:,} | {r['extracted']:,} "
+                  f"| {mib(r['peak_kib'])} | {r['bytes_per_entry']:.0f} "
+                  f"| {r['seconds']:.3f} s | {r['us_per_entry']:.2f} µs |")
+
+
+if __name__ == "__main__":
+    main()
