@@ -16,7 +16,9 @@
 EntryExtractor::EntryExtractor(const std::string& archivePath,
                                std::int64_t dataStart)
     : archivePath_(archivePath), dataStart_(dataStart) {
-  fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK keeps a FIFO in place of the archive from blocking the open
+  // (see archive::readIndex); it makes no difference to a regular file.
+  fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
   if (fd_ < 0) {
     openError_ = std::strerror(errno);
