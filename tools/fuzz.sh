@@ -19,6 +19,12 @@ cmake -S . -B build-fuzz "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DEGF_FUZZ=ON -DEGF_TESTS=OFF
 cmake --build build-fuzz
 
+# The extraction target makes and removes a tree for every input: in memory
+# (tmpfs) that is an order of magnitude faster than on a journalled disk.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
+fi
+
 mkdir -p build-fuzz/findings
 for target in index_reader_fuzzer extraction_fuzzer; do
   corpus="build-fuzz/corpus/$target"
