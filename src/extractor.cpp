@@ -83,8 +83,11 @@ bool EntryExtractor::extract(const fileInfo& entry,
   if (platform::_access(folderPath.c_str(), 0) == -1)
     makeFolderChain(folderPath);
 
-  const int out = ::open(outputPath.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // O_NONBLOCK: a FIFO already at the output path fails the entry (ENXIO)
+  // instead of waiting forever for a reader; regular files are unaffected.
+  const int out =
+      ::open(outputPath.c_str(),
+             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
   if (out < 0) {
     *error = "cannot create " + printable(outputPath) + ": " +
              std::strerror(errno);

@@ -244,6 +244,25 @@ TEST(HostileArchive, AnIndexCutOffAnywhereExtractsNothing) {
   for (const RunCase& c : cases) run(c);
 }
 
+TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
+  const RunCase c{
+      "a FIFO that no one reads from at an output path",
+      archiveOf({{"f/", {{"x.dds", 0, 2}, {"y.dds", 1, 3}}}}, kData),
+      [](const std::string& work) {
+        makeFolders(work, {"extract", "extract/f"});
+        ASSERT_EQ(::mkfifo((work + "/extract/f/x.dds").c_str(), 0600), 0);
+      },
+      {},
+      "Arbo read\n"
+      "extract : extract/f/x.dds ... failed\n"
+      "extract : extract/f/y.dds ... done\n",
+      1,
+      {{"extract/", ""}, {"extract/f/", ""}, {"extract/f/x.dds", "<special>"},
+       {"extract/f/y.dds", "ghi"}},
+      {"cannot create extract/f/x.dds: No such device or address"}};
+  run(c);
+}
+
 TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
   const auto link = [](const char* target) {
     return [target](const std::string& work) {
