@@ -103,7 +103,10 @@ IndexStatus readIndex(const std::string& path, Index* index,
                       std::string* error,
                       const std::function<bool(const fileInfo&)>& keep) {
   *index = Index();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO in place of the archive would otherwise wait
+  // for a writer forever; it is then refused as not a regular file. On a
+  // regular file the flag changes nothing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *error = std::strerror(errno);
     return IndexStatus::kUnopenable;

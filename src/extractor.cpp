@@ -16,7 +16,9 @@
 EntryExtractor::EntryExtractor(const std::string& archivePath,
                                std::int64_t dataStart)
     : archivePath_(archivePath), dataStart_(dataStart) {
-  fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK keeps a FIFO in place of the archive from blocking the open
+  // (see archive::readIndex); it makes no difference to a regular file.
+  fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
   if (fd_ < 0) {
     openError_ = std::strerror(errno);
@@ -39,7 +41,9 @@ void EntryExtractor::forgetParent() {
 }
 
 int EntryExtractor::createOutput(const std::string& outputPath) {
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  // O_NONBLOCK: a FIFO already at the output path fails the entry (ENXIO)
+  // instead of waiting forever for a reader; regular files are unaffected.
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
   // Opening by the full path walks every level of it again for each file;
   // on a tree of small files that walk is about a tenth of the run. The folder the
   // file goes in is held open instead while entries keep going there, and

@@ -4,19 +4,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
-
 #include "archive_builder.h"
+#include "extract_run.h"
 #include "process.h"
 #include "scratch.h"
 
 namespace {
 
+using fixture::archiveOf;
+using fixture::fileSizeLimit;
 using fixture::RawDirectory;
 using fixture::RawFile;
+using fixture::run;
+using fixture::RunCase;
 using fixture::Tree;
 
-const char kArchive[] = "00000000.cfsi";
+const char* const kArchive = fixture::kArchiveName;
 
 // The 67-byte archive: "tex/a.dds" (4 bytes 0D 0A 00 FF) and "tex/b.txt".
 std::string smallArchive(const std::string& firstName = "a.dds") {
@@ -28,55 +31,6 @@ std::string smallArchive(const std::string& firstName = "a.dds") {
 
 const std::string kSmallOut =
     "Arbo read\nextract : extract/tex/a.dds ... done\n";
-
-// What a run is expected to leave: |made| below the working folder, the
-// archive (unchanged) beside it, and nothing anywhere else in the scratch.
-Tree expectedTree(const std::string& archive, const Tree& made) {
-  Tree tree{{"work/", ""}};
-  if (!archive.empty()) tree[std::string("work/") + kArchive] = archive;
-  for (const auto& item : made) tree["work/" + item.first] = item.second;
-  return tree;
-}
-
-fixture::ProcessOptions fileSizeLimit(long bytes) {
-  fixture::ProcessOptions options;
-  options.fileSizeLimit = bytes;
-  return options;
-}
-
-struct RunCase {
-  const char* what;
-  std::string archive;                              // empty: no archive
-  std::function<void(const std::string&)> prepare;  // gets the work folder
-  fixture::ProcessOptions options;
-  std::string out;
-  int status;
-  Tree made;                        // below the work folder, archive aside
-  std::vector<std::string> errors;  // each must appear on stderr
-};
-
-void run(const RunCase& c) {
-  SCOPED_TRACE(c.what);
-  fixture::ScratchDir scratch;
-  const std::string work = scratch.at("work");
-  fixture::makeFolder(work);
-  if (!c.archive.empty()) fixture::writeFile(work + "/" + kArchive, c.archive);
-  Tree before;
-  if (c.prepare) c.prepare(work);
-
-  const fixture::ProcessResult result =
-      fixture::runProcess(EXTRACTGAMEFILE_BINARY, work, c.options);
-  EXPECT_EQ(result.signal, 0);
-  EXPECT_EQ(result.out, c.out);
-  EXPECT_EQ(result.exitStatus, c.status);
-  EXPECT_EQ(fixture::treeOf(scratch.path()), expectedTree(c.archive, c.made));
-  if (c.status == 0) {
-    EXPECT_EQ(result.err, "");
-  }
-  for (const std::string& error : c.errors)
-    EXPECT_NE(result.err.find("extractGameFile: " + error), std::string::npos)
-        << "stderr: " << result.err << "wanted: " << error;
-}
 
 TEST(ExtractRun, ConformingRuns) {
   const std::string archive = smallArchive();
@@ -161,13 +115,6 @@ TEST(ExtractRun, FailuresAreReportedAndSetTheExitStatus) {
        {"cannot create extract/tex/a.dds: Not a directory"}},
   };
   for (const RunCase& c : cases) run(c);
-}
-
-// An archive of |files| in one directory record named |directory|, whose
-// data area is |data|.
-std::string archiveOf(const std::vector<RawDirectory>& directories,
-                      const std::string& data) {
-  return fixture::withDataArea(fixture::rawIndex(directories), data);
 }
 
 TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {

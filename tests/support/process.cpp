@@ -30,6 +30,12 @@ ProcessResult runProcess(const std::string& binary,
   for (std::string& arg : argv) cargv.push_back(&arg[0]);
   cargv.push_back(nullptr);
 
+  int deadPipe[2] = {-1, -1};
+  if (options.stdoutToDeadPipe) {
+    if (::pipe(deadPipe) != 0) throw std::runtime_error("pipe failed");
+    ::close(deadPipe[0]);  // nobody will ever read
+  }
+
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -44,6 +50,10 @@ ProcessResult runProcess(const std::string& binary,
     for (const int fd : {in, out, err})
       if (fd > 2) ::close(fd);
     if (options.closeStdout) ::close(1);
+    if (deadPipe[1] >= 0) {
+      ::dup2(deadPipe[1], 1);
+      ::close(deadPipe[1]);
+    }
     if (options.fileSizeLimit >= 0) {
       ::signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
@@ -53,13 +63,15 @@ ProcessResult runProcess(const std::string& binary,
     ::execv(binary.c_str(), cargv.data());
     ::_exit(127);
   }
+  if (deadPipe[1] >= 0) ::close(deadPipe[1]);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
   }
   ProcessResult result;
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  if (options.stdoutPath.empty()) result.out = readFile(outPath);
+  if (options.stdoutPath.empty() && !options.stdoutToDeadPipe)
+    result.out = readFile(outPath);
   result.err = readFile(errPath);
   return result;
 }

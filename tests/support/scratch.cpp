@@ -43,8 +43,10 @@ void walk(const std::string& root, const std::string& relative, Tree* tree) {
       char target[4096];
       const ssize_t n = ::readlink(full.c_str(), target, sizeof target);
       (*tree)[rel] = "-> " + std::string(target, n < 0 ? 0 : n);
-    } else {
+    } else if (S_ISREG(st.st_mode)) {
       (*tree)[rel] = readFile(full);
+    } else {
+      (*tree)[rel] = "<special>";
     }
   }
 }

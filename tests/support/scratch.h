@@ -29,7 +29,8 @@ std::string readFile(const std::string& path);
 void makeFolder(const std::string& path);
 
 // Everything below |root|, by path relative to it: folders with a final "/"
-// and an empty value, files with their bytes, symbolic links as "-> target".
+// and an empty value, files with their bytes, symbolic links as "-> target",
+// anything else (a FIFO, a device) as "<special>", without opening it.
 using Tree = std::map<std::string, std::string>;
 Tree treeOf(const std::string& root);
 
