@@ -1,8 +1,5 @@
 // extractGameFile: unpacks the "dds" entries of the archive 00000000.cfsi in
 // the working directory into the folder extract/. It takes no options.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -11,23 +8,7 @@
 
 #include "QVRFunction.h"
 #include "report.h"
-
-namespace {
-
-// A closed standard descriptor would let the first file the run opens take
-// its number, and progress lines or error reports would land in an extracted
-// file. Hold every closed slot of 0, 1 and 2 with /dev/null, and tell whether
-// standard output itself was open.
-bool holdStandardDescriptors() {
-  const bool stdoutOpen = ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
-  int fd;
-  while ((fd = ::open("/dev/null", O_RDWR)) >= 0 && fd <= STDERR_FILENO) {
-  }
-  if (fd > STDERR_FILENO) ::close(fd);
-  return stdoutOpen;
-}
-
-}  // namespace
+#include "standard_streams.h"
 
 int main() {
   const bool stdoutOpen = holdStandardDescriptors();
