@@ -112,8 +112,14 @@ IndexStatus readIndex(const std::string& path, Index* index,
     return IndexStatus::kUnopenable;
   }
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+  const bool statted = ::fstat(fd, &st) == 0;
+  if (!statted || !S_ISREG(st.st_mode)) {
+    if (!statted)
+      *error = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+      *error = std::strerror(EISDIR);
+    else
+      *error = "not a regular file";
     ::close(fd);
     return IndexStatus::kUnopenable;
   }
