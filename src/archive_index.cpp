@@ -22,6 +22,17 @@ std::int64_t alignmentGap(std::int64_t position) {
   return gap < kDataAlignment ? gap : 0;
 }
 
+std::int64_t entryStart(std::int64_t dataStart, const fileInfo& entry) {
+  return dataStart + entry.offset;
+}
+
+bool dataInsideArchive(std::int64_t dataStart, const fileInfo& entry,
+                       std::int64_t archiveSize) {
+  if (entry.size == 0) return true;
+  const std::int64_t start = entryStart(dataStart, entry);
+  return start >= 0 && start + entry.size <= archiveSize;
+}
+
 namespace {
 
 // Reads a file front to back through a buffer, counting its position, so

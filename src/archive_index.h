@@ -54,6 +54,17 @@ std::int32_t offsetFromStored(std::uint32_t stored);
 // a multiple and for every negative position.
 std::int64_t alignmentGap(std::int64_t position);
 
+// Where |entry|'s first byte lies in the archive: |dataStart| plus its
+// offset, the offset's sign included.
+std::int64_t entryStart(std::int64_t dataStart, const fileInfo& entry);
+
+// Whether all of |entry|'s bytes lie within an archive of |archiveSize|
+// bytes whose data area begins at |dataStart|. An entry of size 0 needs no
+// byte and always does. This is the one test that decides whether an
+// entry's data may be read: a byte outside would have to be invented.
+bool dataInsideArchive(std::int64_t dataStart, const fileInfo& entry,
+                       std::int64_t archiveSize);
+
 enum class IndexStatus {
   kComplete,    // the terminating record was read
   kUnopenable,  // the archive could not be opened (or is not a file)

@@ -99,30 +99,11 @@ bool checkPlaces(const PackOptions& options, std::string* error) {
 }
 
 bool writeZeros(int fd, std::uint64_t n, std::string* error) {
-  static const char zeros[16] = {};
+  static const char zeros[archive::kDataAlignment] = {};
   while (n > 0) {
     const std::size_t chunk = n < sizeof zeros ? n : sizeof zeros;
-    const ssize_t put = ::write(fd, zeros, chunk);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      *error = systemError("write failed");
-      return false;
-    }
-    n -= static_cast<std::uint64_t>(put);
-  }
-  return true;
-}
-
-bool writeBytes(int fd, const std::string& bytes, std::string* error) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      *error = systemError("write failed");
-      return false;
-    }
-    done += static_cast<std::size_t>(put);
+    if (!writeAll(fd, zeros, chunk, error)) return false;
+    n -= chunk;
   }
   return true;
 }
@@ -164,7 +145,7 @@ bool writeArchive(const std::string& output,
   }
   ReplacingFile file;
   bool ok = file.open(output, error) &&
-            writeBytes(file.fd(), plan.index, error) &&
+            writeAll(file.fd(), plan.index.data(), plan.index.size(), error) &&
             writeZeros(file.fd(), plan.dataStart - plan.index.size(), error);
   std::uint64_t position = 0;  // in the data area
   for (std::size_t i = 0; ok && i < sources.size(); ++i) {
@@ -270,10 +251,9 @@ int repackLike(const PackOptions& options, const std::string& root) {
         used[path] = true;
         ++fromTree;
       } else {
-        source.archiveStart = old.index.dataStart + entry.offset;
-        if (entry.size > 0 &&
-            (source.archiveStart < 0 ||
-             source.archiveStart + entry.size > old.index.archiveSize)) {
+        source.archiveStart = archive::entryStart(old.index.dataStart, entry);
+        if (!archive::dataInsideArchive(old.index.dataStart, entry,
+                                        old.index.archiveSize)) {
           reportError("entry " + std::to_string(i) + " (" + printable(path) +
                       ") of " + printable(options.like) +
                       ": its data lies outside the archive and " +

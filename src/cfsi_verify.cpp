@@ -56,9 +56,9 @@ std::vector<VerifyFinding> verifyIndex(archive::IndexStatus status,
                                       label(entries, seen.first->second)});
     }
     if (entry.size == 0) continue;
-    const std::int64_t start = index.dataStart + entry.offset;
+    const std::int64_t start = archive::entryStart(index.dataStart, entry);
     const std::int64_t end = start + entry.size;
-    if (start < 0 || end > index.archiveSize) {
+    if (!archive::dataInsideArchive(index.dataStart, entry, index.archiveSize)) {
       findings.push_back({true, label(entries, i) + ": data at " +
                                     byteRange(start, end) +
                                     " lies outside the archive (" +

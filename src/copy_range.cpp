@@ -14,19 +14,6 @@ std::string systemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
 
-bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
-  while (n > 0) {
-    const ssize_t put = ::write(out, data, n);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      *error = systemError("write failed");
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
 
 bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
                   std::string* error) {
@@ -82,6 +69,20 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
       return false;
     }
     size -= static_cast<std::uint64_t>(moved);
+  }
+  return true;
+}
+
+bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
+  while (n > 0) {
+    const ssize_t put = ::write(out, data, n);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      *error = systemError("write failed");
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
   }
   return true;
 }

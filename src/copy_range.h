@@ -2,6 +2,7 @@
 #ifndef EXTRACTGAMEFILE_COPY_RANGE_H_
 #define EXTRACTGAMEFILE_COPY_RANGE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,5 +15,10 @@
 // |error| then says which and why. Nothing is ever written that was not read.
 bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error);
+
+// Writes all |n| bytes at |data| to |out|, retrying short and interrupted
+// writes. Returns false, with |error| giving the system's reason, when a
+// write fails.
+bool writeAll(int out, const char* data, std::size_t n, std::string* error);
 
 #endif  // EXTRACTGAMEFILE_COPY_RANGE_H_

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive_index.h"
 #include "copy_range.h"
 #include "entry_paths.h"
 #include "platform.h"
@@ -106,7 +107,7 @@ bool EntryExtractor::extract(const fileInfo& entry,
     return false;
   }
 
-  const std::int64_t start = dataStart_ + entry.offset;
+  const std::int64_t start = archive::entryStart(dataStart_, entry);
   if (entry.size > 0) {
     if (archiveSize_ < 0) {
       *error = printable(outputPath) + ": cannot read " +
@@ -117,7 +118,7 @@ bool EntryExtractor::extract(const fileInfo& entry,
       *error = printable(outputPath) + ": the archive's index was not read";
       return false;
     }
-    if (start < 0 || start + entry.size > archiveSize_) {
+    if (!archive::dataInsideArchive(dataStart_, entry, archiveSize_)) {
       *error = printable(outputPath) + ": data at bytes " +
                std::to_string(start) + " to " +
                std::to_string(start + entry.size) + " lies outside " +
