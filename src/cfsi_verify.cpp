@@ -5,6 +5,7 @@
 #include <map>
 
 #include "entry_paths.h"
+#include "platform.h"
 #include "report.h"
 
 namespace {
@@ -48,8 +49,19 @@ std::vector<VerifyFinding> verifyIndex(archive::IndexStatus status,
                                     ": unsafe path (a \"..\" level or a zero "
                                     "byte), cannot be extracted"});
     } else {
+      const std::string windowsProblem =
+          windowsPathProblem(entry.directory, entry.name);
+      if (!windowsProblem.empty() && platform::windowsPaths())
+        findings.push_back({true, label(entries, i) + ": unsafe path on " +
+                                      "Windows (" + windowsProblem +
+                                      "), cannot be extracted"});
+      else if (!windowsProblem.empty())
+        findings.push_back({false, label(entries, i) +
+                                       ": not portable to Windows (" +
+                                       windowsProblem + ")"});
       // Any output root gives the same answer: it is put in front of both.
-      const auto seen = firstWithPath.emplace(outputPathOf("", entry), i);
+      const auto seen = firstWithPath.emplace(
+          platform::fileNameKey(outputPathOf("", entry)), i);
       if (!seen.second)
         findings.push_back({true, label(entries, i) +
                                       ": same output path as " +

@@ -11,4 +11,8 @@ int _access(const char* path, int mode) {
   return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
 }
 
+bool windowsPaths() { return false; }
+
+std::string fileNameKey(const std::string& path) { return path; }
+
 }  // namespace platform

@@ -3,6 +3,8 @@
 #ifndef EXTRACTGAMEFILE_PLATFORM_H_
 #define EXTRACTGAMEFILE_PLATFORM_H_
 
+#include <string>
+
 namespace platform {
 
 // Makes one folder level, with access 0777 less the umask. Makes no missing
@@ -12,6 +14,17 @@ int _mkdir(const char* path);
 // With |mode| 0, tests whether |path| names anything at all: -1 means it does
 // not exist, any other result that it does.
 int _access(const char* path, int mode);
+
+// True where the programs write Windows paths: extraction then also refuses
+// every entry that windowsPathProblem (entry_paths.h) names, and two paths
+// that fileNameKey gives alike name one file.
+bool windowsPaths();
+
+// A spelling of |path| under which two paths are equal exactly when this
+// system's file names take them for the same name: |path| itself on POSIX;
+// on Windows its Windows name (windows_names.h) in upper case, since names
+// there differ by more than letter case or not at all.
+std::string fileNameKey(const std::string& path);
 
 }  // namespace platform
 

@@ -6,6 +6,7 @@
 #include "archive_builder.h"
 #include "archive_index.h"
 #include "json_names.h"
+#include "platform.h"
 #include "process.h"
 #include "scratch.h"
 
@@ -185,7 +186,8 @@ TEST(CfsiList, AnIncompleteIndexListsWhatCameBeforeTheBreakAndFails) {
   const Case cases[] = {
       {{"list", "cut.cfsi"}, "         1  a/one\n"},
       {{"list", "--json", "cut.cfsi"},
-       "[\n{\"directory\":\"a/\",\"name\":\"one\",\"offset\":0,\"size\":1}\n]\n"},
+       "[\n{\"directory\":\"a/"
+       "\",\"name\":\"one\",\"offset\":0,\"size\":1}\n]\n"},
       {{"list", "missing.cfsi"}, ""},
   };
   for (const Case& c : cases) {
@@ -405,6 +407,47 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
     EXPECT_EQ(result.exitStatus, c.status);
     EXPECT_EQ(result.err, "");
   }
+}
+
+TEST(CfsiVerify, WindowsOnlyDangersAreProblemsOnWindowsAndNotesElsewhere) {
+  const std::string data(16, 'x');
+  const std::string index = fixture::rawIndex(
+      {{"a\\..\\..\\", {{"x.dds", 0, 1}}},
+       {"tex/", {{"nul.dds", 0, 1}, {"A.dds", 0, 0}, {"a.dds", 0, 0}}},
+       {"", {{"caf\xe9", 0, 0}, {"caf\xc3\xa9", 0, 0}}}});
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("w.cfsi"), fixture::withDataArea(index, data));
+  const auto result = cfsi(work.path(), {"verify", "w.cfsi"});
+  std::string expected;
+  if (platform::windowsPaths()) {
+    expected =
+        "problem: entry 1 (a\\..\\..\\x.dds): unsafe path on Windows (a "
+        "\"\\\", which separates folders on Windows), cannot be extracted\n"
+        "problem: entry 2 (tex/nul.dds): unsafe path on Windows (a level "
+        "named after a Windows device), cannot be extracted\n"
+        "problem: entry 4 (tex/a.dds): same output path as entry 3 "
+        "(tex/A.dds)\n"
+        "problem: entry 6 (caf\xc3\xa9): same output path as entry 5 "
+        "(caf\xe9)\n"
+        "note: entry 2 (tex/nul.dds): data at bytes {S} to {S+1} overlaps "
+        "entry 1 (a\\..\\..\\x.dds)\n"
+        "w.cfsi: 6 entries, 4 problems, 1 note\n";
+  } else {
+    expected =
+        "note: entry 1 (a\\..\\..\\x.dds): not portable to Windows (a "
+        "\"\\\", which separates folders on Windows)\n"
+        "note: entry 2 (tex/nul.dds): not portable to Windows (a level named "
+        "after a Windows device)\n"
+        "note: entry 2 (tex/nul.dds): data at bytes {S} to {S+1} overlaps "
+        "entry 1 (a\\..\\..\\x.dds)\n"
+        "w.cfsi: 6 entries, 0 problems, 3 notes\n";
+  }
+  const std::string start = std::to_string(dataStartOf(index));
+  expected.replace(expected.find("{S}"), 3, start);
+  expected.replace(expected.find("{S+1}"), 5,
+                   std::to_string(dataStartOf(index) + 1));
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.exitStatus, platform::windowsPaths() ? 1 : 0);
 }
 
 TEST(CfsiVerify, AnIncompleteIndexIsAProblemAndNoArchiveAnError) {

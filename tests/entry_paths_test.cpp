@@ -51,6 +51,80 @@ TEST(IsSafeEntryPath, RefusesDotDotLevelsAndZeroBytes) {
         << printable(c.directory) << " + " << printable(c.name);
 }
 
+TEST(WindowsPathProblem, NamesWhatWindowsWouldReadOtherwise) {
+  struct Case {
+    std::string directory, name;
+    const char* problem;  // a word of the reason, or nullptr: no problem
+  };
+  const Case cases[] = {
+      {"tex/", "a.dds", nullptr},
+      {"", "caf\xc3\xa9.dds", nullptr},
+      {"a//b/", "c.dds", nullptr},  // empty levels are no names
+      {"/abs/", "a.dds", nullptr},
+      {"..\\", "a.dds", "separates"},
+      {"a\\..\\..\\", "x.dds", "separates"},
+      {"tex/", "a\\b", "separates"},
+      {"", "a:b", "drive"},
+      {"C:/", "x.dds", "drive"},
+      {"", "x.dds:stream", "drive"},
+      {"", "nul.dds", "device"},
+      {"", "CON", "device"},
+      {"con/", "a.dds", "device"},
+      {"", "Aux.tar.gz", "device"},
+      {"", "PRN  .txt", "device"},
+      {"", "nul ", "ending"},
+      {"", "COM0", "device"},
+      {"", "com9.dds", "device"},
+      {"", "LPT5", "device"},
+      {"", "COM\xc2\xb9", "device"},  // COM with a superscript one
+      {"", "lpt\xb2.dds", "device"},  // Latin-1 superscript two
+      {"", "LPT\xc2\xb3", "device"},
+      {"", "CONIN$", "device"},
+      {"", "conout$.log", "device"},
+      {"", "COM10", nullptr},
+      {"", "COM", nullptr},
+      {"", "CONSOLE", nullptr},
+      {"", "xnul.dds", nullptr},
+      {"", "nul_.dds", nullptr},
+      {"", "LPT\xc2\xb4", nullptr},  // an acute accent is no digit
+      {"", "x.", "ending"},
+      {"", "x ", "ending"},
+      {"a./", "b", "ending"},
+      {"./", "a.dds", "ending"},
+      {"", "...", "ending"},
+      {"", "a<b", "forbids"},
+      {"", "a>b", "forbids"},
+      {"", "a\"b", "forbids"},
+      {"", "a|b", "forbids"},
+      {"", "a?b", "forbids"},
+      {"", "a*b", "forbids"},
+      {"",
+       "a\x01"
+       "b",
+       "control"},
+      {"",
+       "a\x1f"
+       "b",
+       "control"},
+      {"",
+       "a\x7f"
+       "b",
+       nullptr},
+      {"", std::string(255, 'n'), nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::string problem = windowsPathProblem(c.directory, c.name);
+    const std::string label =
+        printable(c.directory) + " + " + printable(c.name);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "") << label;
+    } else {
+      EXPECT_NE(problem.find(c.problem), std::string::npos)
+          << label << ": " << problem;
+    }
+  }
+}
+
 TEST(OutputPathOf, JoinsRootDirectoryAndNameWithNothingBetween) {
   const fileInfo entry{0, 0, "tex", "a.dds"};
   EXPECT_EQ(folderPathOf("extract/", entry), "extract/tex");
