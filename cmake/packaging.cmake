@@ -18,6 +18,13 @@ if(EGF_HAVE_CFSI)
   list(APPEND EGF_PROGRAMS cfsi)
 endif()
 
+# The manual pages name the version they describe. Both are configured, so
+# tools/check-docs.sh can lint them wherever cfsi cannot be built.
+foreach(page extractGameFile.1 cfsi.1)
+  configure_file("man/${page}.in" "${CMAKE_CURRENT_BINARY_DIR}/man/${page}"
+                 @ONLY)
+endforeach()
+
 if(WIN32)
   # A Windows user unpacks the .zip and runs the programs where they are,
   # with the README and the LICENSE beside them.
@@ -26,6 +33,10 @@ if(WIN32)
 else()
   install(TARGETS ${EGF_PROGRAMS} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
   install(FILES README.md LICENSE DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+  foreach(program ${EGF_PROGRAMS})
+    install(FILES "${CMAKE_CURRENT_BINARY_DIR}/man/${program}.1"
+            DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  endforeach()
   # Debian's place for the licence, in its machine-readable form.
   # Its licence text is indented by one space, an empty line written " .".
   file(READ LICENSE EGF_LICENSE_TEXT)
