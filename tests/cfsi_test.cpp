@@ -87,6 +87,22 @@ TEST(CfsiCommandLine, HelpDescribesTheProgramAndEachCommand) {
   }
 }
 
+TEST(CfsiCommandLine, VersionPrintsNameAndProjectVersionAndExits0) {
+  fixture::ScratchDir work;
+  const auto result = cfsi(work.path(), {"--version"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "");
+  // A build from a git clone adds what `git describe` says, in parentheses.
+  const std::string expected = std::string("cfsi ") + PROJECT_VERSION;
+  EXPECT_EQ(result.out.rfind(expected, 0), 0u) << result.out;
+  const std::string rest = result.out.substr(expected.size());
+  EXPECT_TRUE(rest == "\n" ||
+              (rest.rfind(" (git ", 0) == 0 && rest.size() > 8 &&
+               rest.substr(rest.size() - 2) == ")\n"))
+      << result.out;
+  EXPECT_EQ(fixture::treeOf(work.path()), Tree{});
+}
+
 // Names a hostile or foreign-made archive may hold: a terminal escape, a
 // zero byte, DEL, Latin-1 and stray UTF-8 bytes, and a valid UTF-8 name.
 const std::vector<RawDirectory> kStrangeNames = {
