@@ -304,6 +304,28 @@ TEST(CfsiExtract, RefusesWhatExtractGameFileRefusesAndGoesOn) {
                   {"extract/e/fine.dds", "012"}}));
 }
 
+TEST(CfsiExtract, AFileSizeLimitFailsOnlyTheEntryThatPassesIt) {
+  // Run as a user runs it, with SIGXFSZ at its default action: the program
+  // must meet the limit as a failed write, not be killed by it.
+  const std::string big(8000, 'b');
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("game.cfsi"),
+                     fixture::buildArchive({{"w/", "big.dds", big},
+                                            {"w/", "small.dds", "wxyz"}}));
+  fixture::ProcessOptions options;
+  options.args = {"extract", "game.cfsi"};
+  options.fileSizeLimit = 4096;
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("cfsi: extract/w/big.dds: copy failed: File too "
+                            "large; the partial file was removed\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fixture::treeOf(work.at("extract")),
+            (Tree{{"w/", ""}, {"w/small.dds", "wxyz"}}));
+}
+
 TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {
   const std::vector<fixture::Entry> entries = {
       {"", "game.cfsi", "would truncate the archive"},
