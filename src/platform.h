@@ -1,5 +1,6 @@
-// The two folder calls the extractor is written against, with the meaning
-// they have in the C runtime it was first written for.
+// What the programs ask of the operating system: the folder calls the
+// extractor is written against, with the meaning they have in the C runtime
+// it was first written for, and how the process meets failed writes.
 #ifndef EXTRACTGAMEFILE_PLATFORM_H_
 #define EXTRACTGAMEFILE_PLATFORM_H_
 
@@ -25,6 +26,11 @@ bool windowsPaths();
 // on Windows its Windows name (windows_names.h) in upper case, since names
 // there differ by more than letter case or not at all.
 std::string fileNameKey(const std::string& path);
+
+// From here on, a write that the system refuses fails with an error the
+// caller sees instead of ending the process: a write to a pipe that no one
+// reads fails with EPIPE, one past the process's file-size limit with EFBIG.
+void reportWriteFailuresAsErrors();
 
 }  // namespace platform
 
