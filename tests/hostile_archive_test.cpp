@@ -6,8 +6,6 @@
 // as a plain file and an output path that is a folder are in
 // extract_run_test.cpp.)
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <deque>
 
@@ -309,12 +307,13 @@ TEST(HostileArchive, AnIndexCutOffAnywhereExtractsNothing) {
 }
 
 TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
+  if (!fixture::systemHasFifos()) GTEST_SKIP() << "no FIFOs on this system";
   const RunCase c{
       "a FIFO that no one reads from at an output path",
       archiveOf({{"f/", {{"x.dds", 0, 2}, {"y.dds", 1, 3}}}}, kData),
       [](const std::string& work) {
         makeFolders(work, {"extract", "extract/f"});
-        ASSERT_EQ(::mkfifo((work + "/extract/f/x.dds").c_str(), 0600), 0);
+        fixture::makeFifo(work + "/extract/f/x.dds");
       },
       {},
       "Arbo read\n"
@@ -328,29 +327,48 @@ TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
 }
 
 TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
+  if (!fixture::systemHasFifos() || !fixture::systemHasSymbolicLinks())
+    GTEST_SKIP() << "needs FIFOs and symbolic links, which a test cannot make "
+                    "on this system";
   const auto link = [](const char* target) {
     return [target](const std::string& work) {
-      ASSERT_EQ(::symlink(target, (work + "/" + fixture::kArchiveName).c_str()),
-                0);
+      fixture::makeSymbolicLink(target, work + "/" + fixture::kArchiveName);
     };
   };
   const std::string refused = "Impossible d'ouvrir le fichierArbo read\n";
   const RunCase cases[] = {
-      {"a FIFO that no one writes to", "",
+      {"a FIFO that no one writes to",
+       "",
        [](const std::string& work) {
-         ASSERT_EQ(::mkfifo((work + "/" + fixture::kArchiveName).c_str(), 0600),
-                   0);
+         fixture::makeFifo(work + "/" + fixture::kArchiveName);
        },
-       {}, refused, 1,
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "<special>"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: not a regular file"}},
-      {"a link to a device", "", link("/dev/zero"), {}, refused, 1,
+      {"a link to a device",
+       "",
+       link("/dev/zero"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> /dev/zero"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: not a regular file"}},
-      {"a link to a folder", "", link("/"), {}, refused, 1,
+      {"a link to a folder",
+       "",
+       link("/"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> /"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: Is a directory"}},
-      {"a link to nothing", "", link("missing.cfsi"), {}, refused, 1,
+      {"a link to nothing",
+       "",
+       link("missing.cfsi"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> missing.cfsi"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: No such file or directory"}},
   };
