@@ -13,6 +13,10 @@ int _mkdir(const char* path);
 // not exist, any other result that it does.
 int _access(const char* path, int mode);
 
+// The number of processors this process may run on (its affinity mask where
+// the system has one), or 0 when the system does not say.
+unsigned usableProcessors();
+
 }  // namespace platform
 
 #endif  // EXTRACTGAMEFILE_PLATFORM_H_
