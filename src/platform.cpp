@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
 namespace platform {
 
 int _mkdir(const char* path) { return ::mkdir(path, 0777) == 0 ? 0 : -1; }
@@ -21,6 +23,13 @@ unsigned usableProcessors() {
     return static_cast<unsigned>(CPU_COUNT(&set));
 #endif
   return 0;
+}
+
+void reportWriteFailuresAsErrors() {
+  // Both signals would end the run half-way through a file; ignored, the
+  // write returns the error and the entry fails like any other.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace platform
