@@ -1,5 +1,8 @@
 #include "platform.h"
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +19,15 @@ int _access(const char* path, int mode) {
 bool windowsPaths() { return false; }
 
 std::string fileNameKey(const std::string& path) { return path; }
+
+unsigned usableProcessors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0)
+    return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  return 0;
+}
 
 void reportWriteFailuresAsErrors() {
   // Both signals would end the run half-way through a file; ignored, the
