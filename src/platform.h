@@ -1,5 +1,6 @@
-// The two folder calls the extractor is written against, with the meaning
-// they have in the C runtime it was first written for.
+// What the programs ask of the operating system: the folder calls the
+// extractor is written against, with the meaning they have in the C runtime
+// it was first written for, and how the process meets failed writes.
 #ifndef EXTRACTGAMEFILE_PLATFORM_H_
 #define EXTRACTGAMEFILE_PLATFORM_H_
 
@@ -12,6 +13,11 @@ int _mkdir(const char* path);
 // With |mode| 0, tests whether |path| names anything at all: -1 means it does
 // not exist, any other result that it does.
 int _access(const char* path, int mode);
+
+// From here on, a write that the system refuses fails with an error the
+// caller sees instead of ending the process: a write to a pipe that no one
+// reads fails with EPIPE, one past the process's file-size limit with EFBIG.
+void reportWriteFailuresAsErrors();
 
 }  // namespace platform
 
