@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,5 +20,7 @@ void reportWriteFailuresAsErrors() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }
+
+std::size_t maxNameLength() { return NAME_MAX; }
 
 }  // namespace platform
