@@ -58,16 +58,21 @@ int runExtract(const ExtractOptions& options) {
     return 1;
   }
 
+  EntrySelection paths(options.paths);
+  const bool anyExtension =
+      options.all || (paths.hasPatterns() && options.extensions.empty());
   const std::vector<std::string> wanted = wantedExtensions(options);
   std::vector<const fileInfo*> selected;
   std::uint64_t selectedBytes = 0;
   for (const fileInfo& entry : index.entries) {
-    if (options.all || std::find(wanted.begin(), wanted.end(),
-                                 extensionOf(entry.name)) != wanted.end()) {
+    if (paths.takes(entry) &&
+        (anyExtension || std::find(wanted.begin(), wanted.end(),
+                                   extensionOf(entry.name)) != wanted.end())) {
       selected.push_back(&entry);
       selectedBytes += entry.size;
     }
   }
+  const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
@@ -101,8 +106,8 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPath)
-                << " ... " << (done ? "done" : "failed") << std::endl;
+      std::cout << "extract : " << printable(outputPath) << " ... "
+                << (done ? "done" : "failed") << std::endl;
     }
     progress.advance(entry->size);
   }
@@ -114,8 +119,9 @@ int runExtract(const ExtractOptions& options) {
     outputWritten = static_cast<bool>(std::cout);
     if (!outputWritten) reportError("standard output: write error");
   }
-  reportError(std::to_string(doneFiles) + (doneFiles == 1 ? " file, " : " files, ") +
+  reportError(std::to_string(doneFiles) +
+              (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
-  return failed == 0 && outputWritten ? 0 : 1;
+  return failed == 0 && outputWritten && everyPatternMatched ? 0 : 1;
 }
