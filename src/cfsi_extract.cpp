@@ -109,7 +109,7 @@ int runExtract(const ExtractOptions& options) {
       std::cout << "extract : " << printable(outputPath) << " ... "
                 << (done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry->size);
+    progress.fileDone();
   }
   progress.clear();
 

@@ -43,7 +43,6 @@ struct IndexShape {
   std::size_t folderLevels = 0;  // at most this many folders are made
 };
 
-
 // An entry's data range, 12 bytes, for the overlap notes.
 struct Range {
   std::int32_t offset;
@@ -64,8 +63,8 @@ class Verifier {
   // Checks the next entry of the index; findings are printed at once.
   void check(const fileInfo& entry) {
     const auto number = static_cast<std::uint32_t>(checked_++);
-    const bool dataInside = archive::dataInsideArchive(
-        index_.dataStart, entry, index_.archiveSize);
+    const bool dataInside =
+        archive::dataInsideArchive(index_.dataStart, entry, index_.archiveSize);
     if (!isSafeEntryPath(entry.directory, entry.name)) {
       problem(label(number + 1, entry) +
               ": unsafe path (a \"..\" level or a zero byte), cannot be "
@@ -86,10 +85,9 @@ class Verifier {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> overlaps() {
     files_ = PathSet(0);
     folders_ = PathSet(0);
-    std::stable_sort(ranges_.begin(), ranges_.end(),
-                     [](const Range& a, const Range& b) {
-                       return a.offset < b.offset;
-                     });
+    std::stable_sort(
+        ranges_.begin(), ranges_.end(),
+        [](const Range& a, const Range& b) { return a.offset < b.offset; });
     std::vector<std::pair<std::uint32_t, std::uint32_t>> found;
     const Range* reach = nullptr;
     for (const Range& range : ranges_) {
@@ -128,8 +126,7 @@ class Verifier {
     return static_cast<std::int64_t>(range.offset) + range.size;
   }
 
-  void checkPath(const fileInfo& entry, std::uint32_t number,
-                 bool dataInside) {
+  void checkPath(const fileInfo& entry, std::uint32_t number, bool dataInside) {
     const auto me = [&] { return label(number + 1, entry); };
     const std::string path = normalOutputPath(entry);
     const std::string folder = normalFolderPath(entry);
@@ -159,8 +156,7 @@ class Verifier {
                 " on its path is the file of entry " +
                 std::to_string(other + 1) + kCannot);
         fileMade = foldersMade = false;
-      } else if (!isLevelOf(parent, folder) &&
-                 !folders_.find(parent, &other)) {
+      } else if (!isLevelOf(parent, folder) && !folders_.find(parent, &other)) {
         problem(me() + ": its name holds a \"/\" and leads into " +
                 printable(parent) + ", a folder no entry before it makes" +
                 kCannot);
@@ -168,7 +164,8 @@ class Verifier {
       }
     }
     if (fileMade && !files_.insert(path, number, &other) && !files_.full())
-      problem(me() + ": same output path as entry " + std::to_string(other + 1));
+      problem(me() + ": same output path as entry " +
+              std::to_string(other + 1));
     // The extractor makes the folders before the file, and only for an
     // entry whose data it will copy.
     if (!dataInside) return;
@@ -178,8 +175,7 @@ class Verifier {
       });
   }
 
-  void checkData(const fileInfo& entry, std::uint32_t number,
-                 bool dataInside) {
+  void checkData(const fileInfo& entry, std::uint32_t number, bool dataInside) {
     if (entry.size == 0) return;
     const std::int64_t start = archive::entryStart(index_.dataStart, entry);
     const std::int64_t end = start + entry.size;
@@ -210,9 +206,8 @@ class Verifier {
 // One more pass over the index, calling |visit| with each entry and its
 // place from 0. False when the index read is not the one |index| describes.
 template <typename Visit>
-bool eachEntryAgain(const std::string& archivePath,
-                    const archive::Index& index, std::size_t entries,
-                    Visit visit) {
+bool eachEntryAgain(const std::string& archivePath, const archive::Index& index,
+                    std::size_t entries, Visit visit) {
   archive::Index again;
   std::string error;
   std::uint32_t seen = 0;

@@ -27,10 +27,9 @@ std::uint64_t littleEndian64(const unsigned char* p, std::size_t n) {
 }
 
 std::uint64_t sipHash24(const std::uint64_t key[2], const std::string& text) {
-  std::uint64_t v[4] = {key[0] ^ 0x736f6d6570736575ULL,
-                        key[1] ^ 0x646f72616e646f6dULL,
-                        key[0] ^ 0x6c7967656e657261ULL,
-                        key[1] ^ 0x7465646279746573ULL};
+  std::uint64_t v[4] = {
+      key[0] ^ 0x736f6d6570736575ULL, key[1] ^ 0x646f72616e646f6dULL,
+      key[0] ^ 0x6c7967656e657261ULL, key[1] ^ 0x7465646279746573ULL};
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t whole = text.size() / 8 * 8;
   for (std::size_t at = 0; at < whole; at += 8) {

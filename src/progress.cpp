@@ -16,13 +16,26 @@ ProgressBar::ProgressBar(std::size_t totalFiles, std::uint64_t totalBytes)
       totalFiles_(totalFiles),
       totalBytes_(totalBytes),
       start_(std::chrono::steady_clock::now()),
-      lastDraw_(start_) {}
+      lastDraw_(start_) {
+  observeCopies(this);
+}
 
-ProgressBar::~ProgressBar() { clear(); }
+ProgressBar::~ProgressBar() {
+  observeCopies(nullptr);
+  clear();
+}
 
-void ProgressBar::advance(std::uint64_t bytes) {
+void ProgressBar::fileDone() {
   ++doneFiles_;
+  update();
+}
+
+void ProgressBar::written(std::uint64_t bytes) {
   doneBytes_ += bytes;
+  update();
+}
+
+void ProgressBar::update() {
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - start_ < kQuietStart || now - lastDraw_ < kRedrawEvery) return;
@@ -34,7 +47,7 @@ void ProgressBar::draw() {
   // Bytes measure the work better than files; an archive of empty files
   // has only files to count.
   const double fraction =
-      totalBytes_ > 0 ? static_cast<double>(doneBytes_) / totalBytes_
+      totalBytes_ > 0   ? static_cast<double>(doneBytes_) / totalBytes_
       : totalFiles_ > 0 ? static_cast<double>(doneFiles_) / totalFiles_
                         : 1.0;
   const int filled = static_cast<int>(fraction * kBarWidth);

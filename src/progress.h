@@ -6,23 +6,31 @@
 #include <cstddef>
 #include <cstdint>
 
-class ProgressBar {
+#include "copy_range.h"
+
+// While it exists, it follows every copy (observeCopies), so the bar counts
+// the bytes actually written and moves during one long entry.
+class ProgressBar : public CopyObserver {
  public:
   // A bar for |totalFiles| files of |totalBytes| bytes in all. It draws only
   // when standard error is a terminal, and only once the run has lasted a
   // second, so short runs and redirected output never see it.
   ProgressBar(std::size_t totalFiles, std::uint64_t totalBytes);
-  ~ProgressBar();
+  ~ProgressBar() override;
 
-  // One more file of |bytes| bytes is done; redraws at most ten times a
-  // second.
-  void advance(std::uint64_t bytes);
+  // One more file is done, whether it was written in full or not.
+  void fileDone();
+
+  // |bytes| more bytes were written.
+  void written(std::uint64_t bytes) override;
 
   // Removes the bar from the terminal (it comes back at the next redraw),
   // so that another line can be written in its place.
   void clear();
 
  private:
+  // Redraws at most ten times a second.
+  void update();
   void draw();
 
   bool enabled_;

@@ -36,6 +36,10 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"unpack", "a.cfsi"}, "unpack", "usage: cfsi list"},
       {{"list"}, "ARCHIVE is required", "usage: cfsi list [--json] ARCHIVE"},
       {{"list", "a.cfsi", "--exclude"}, "--exclude", "usage: cfsi list"},
+      {{"list", "a.cfsi", "--b\x1b[31m\x07"}, "--b\\x1b[31m\\x07",
+       "usage: cfsi list"},
+      {{"\x1b]0;title\x07"}, "unknown command '\\x1b]0;title\\x07'",
+       "usage: cfsi list"},
       {{"extract", "a.cfsi", "--all", "--ext", "dds"}, "excludes",
        "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "--exclude"}, "--exclude",
@@ -58,6 +62,16 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
     EXPECT_EQ(result.err.rfind("cfsi: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(c.usage), std::string::npos) << result.err;
+    // Every line is cfsi's, and nothing from the command line reaches the
+    // terminal unescaped, the parser's own messages included.
+    for (std::size_t start = 0, end; start < result.err.size(); start = end + 1) {
+      EXPECT_EQ(result.err.compare(start, 6, "cfsi: "), 0) << result.err;
+      end = result.err.find('\n', start);
+      if (end == std::string::npos) break;
+    }
+    for (const char byte : result.err)
+      EXPECT_TRUE(byte == '\n' || static_cast<unsigned char>(byte) >= 0x20)
+          << result.err;
     EXPECT_NE(result.err.find("cfsi --help"), std::string::npos);
     // A wrong call does nothing.
     EXPECT_EQ(fixture::treeOf(work.path()), Tree{});
@@ -173,6 +187,8 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"},
       {"extract", "a.cfsi", "-v", "-o", "out"},
+      {"--help"},
+      {"pack", "--help"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);

@@ -10,15 +10,15 @@ TEST(PathSet, KeepsTheFirstValueOfEachPath) {
   std::uint32_t first = 99;
   EXPECT_TRUE(set.insert("a/b.dds", 1, &first));
   EXPECT_TRUE(set.insert("", 2, &first));
-  EXPECT_TRUE(set.insert(std::string(255, 'x') + "/" + std::string(255, 'y'),
-                         3, &first));
+  EXPECT_TRUE(set.insert(std::string(255, 'x') + "/" + std::string(255, 'y'), 3,
+                         &first));
   EXPECT_FALSE(set.insert("a/b.dds", 4, &first));
   EXPECT_EQ(first, 1u);
   std::uint32_t value = 99;
   EXPECT_TRUE(set.find("", &value));
   EXPECT_EQ(value, 2u);
-  EXPECT_TRUE(set.find(std::string(255, 'x') + "/" + std::string(255, 'y'),
-                       &value));
+  EXPECT_TRUE(
+      set.find(std::string(255, 'x') + "/" + std::string(255, 'y'), &value));
   EXPECT_EQ(value, 3u);
   // Paths that differ in one byte, or only in length, are different paths.
   EXPECT_FALSE(set.find("a/b.ddt", &value));
