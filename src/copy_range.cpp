@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -14,10 +15,11 @@ constexpr std::size_t kBufferBytes = 1 << 20;
 // cost nothing beside the bytes.
 constexpr std::size_t kKernelCopyBytes = std::size_t{64} << 20;
 
-CopyObserver* observer = nullptr;
+// Set before the copies it observes start, read by every copying thread.
+std::atomic<CopyObserver*> observer{nullptr};
 
 void tell(std::uint64_t bytes) {
-  if (observer != nullptr) observer->written(bytes);
+  if (CopyObserver* const o = observer.load()) o->written(bytes);
 }
 
 std::string systemError(const char* what) {
@@ -26,7 +28,8 @@ std::string systemError(const char* what) {
 
 bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
                   std::string* error) {
-  static std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
+  // One buffer per thread: extractions may run on several at once.
+  thread_local std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
   while (size > 0) {
     const std::size_t want =
         size < kBufferBytes ? static_cast<std::size_t>(size) : kBufferBytes;
