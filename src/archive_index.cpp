@@ -1,13 +1,10 @@
 #include "archive_index.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "platform.h"
 
 namespace archive {
 
@@ -84,11 +81,8 @@ class SequentialReader {
 
  private:
   bool refill() {
-    ssize_t got;
-    do {
-      got = ::read(fd_, buffer_, sizeof buffer_);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) errno_ = errno;
+    const std::int64_t got = platform::readSome(fd_, buffer_, sizeof buffer_);
+    if (got < 0) errno_ = platform::lastError();
     if (got <= 0) return false;
     pos_ = 0;
     len_ = static_cast<std::size_t>(got);
@@ -110,31 +104,13 @@ IndexStatus readIndex(const std::string& path, Index* index,
   return readIndex(path, index, error, nullptr);
 }
 
-IndexStatus readIndex(const std::string& path, Index* index,
-                      std::string* error,
+IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
                       const std::function<bool(const fileInfo&)>& keep) {
   *index = Index();
-  // O_NONBLOCK: opening a FIFO in place of the archive would otherwise wait
-  // for a writer forever; it is then refused as not a regular file. On a
-  // regular file the flag changes nothing.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return IndexStatus::kUnopenable;
-  }
-  struct stat st;
-  const bool statted = ::fstat(fd, &st) == 0;
-  if (!statted || !S_ISREG(st.st_mode)) {
-    if (!statted)
-      *error = std::strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-      *error = std::strerror(EISDIR);
-    else
-      *error = "not a regular file";
-    ::close(fd);
-    return IndexStatus::kUnopenable;
-  }
-  index->archiveSize = st.st_size;
+  std::int64_t archiveSize = -1;
+  const int fd = platform::openRegularFile(path, &archiveSize, error);
+  if (fd < 0) return IndexStatus::kUnopenable;
+  index->archiveSize = archiveSize;
 
   SequentialReader in(fd);
   std::string where;  // what was being read when the bytes ran out
@@ -174,12 +150,12 @@ IndexStatus readIndex(const std::string& path, Index* index,
   }
   const int readErrno = in.error_number();
   const std::int64_t stoppedAt = in.position();
-  ::close(fd);
+  platform::closeFile(fd);
 
   if (!complete) {
     if (readErrno != 0) {
       *error = "read error at byte " + std::to_string(stoppedAt) + " in " +
-               where + ": " + std::strerror(readErrno);
+               where + ": " + platform::errorText(readErrno);
       return IndexStatus::kReadError;
     }
     *error = "index truncated: the file ends at byte " +

@@ -1,10 +1,6 @@
 #include "archive_records.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "platform.h"
 
 namespace archive {
 
@@ -44,25 +40,23 @@ class ByteCursor {
 
 bool readPrefix(const std::string& path, std::int64_t length,
                 std::string* bytes, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
+  std::int64_t size;
+  const int fd = platform::openRegularFile(path, &size, error);
+  if (fd < 0) return false;
   bytes->assign(static_cast<std::size_t>(length), '\0');
   std::size_t done = 0;
   while (done < bytes->size()) {
-    const ssize_t got = ::pread(fd, &(*bytes)[done], bytes->size() - done,
-                                static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) continue;
+    const std::int64_t got =
+        platform::readAt(fd, &(*bytes)[done], bytes->size() - done,
+                         static_cast<std::int64_t>(done));
     if (got <= 0) {
-      *error = got < 0 ? std::strerror(errno) : "the file became shorter";
-      ::close(fd);
+      *error = got < 0 ? platform::lastErrorText() : "the file became shorter";
+      platform::closeFile(fd);
       return false;
     }
     done += static_cast<std::size_t>(got);
   }
-  ::close(fd);
+  platform::closeFile(fd);
   return true;
 }
 

@@ -1,7 +1,5 @@
 #include "cfsi_extract.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <iostream>
 
@@ -14,15 +12,6 @@
 
 namespace {
 
-// The output folder and every missing level above it, like "mkdir -p".
-// Failures are left to the entries' own creation to report.
-void makeOutputFolder(const std::string& dir) {
-  for (std::size_t slash = dir.find('/', 1); slash != std::string::npos;
-       slash = dir.find('/', slash + 1))
-    platform::_mkdir(dir.substr(0, slash).c_str());
-  platform::_mkdir(dir.c_str());
-}
-
 std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   std::vector<std::string> wanted;
   for (const std::string& ext : options.extensions)
@@ -31,12 +20,12 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| describes: extracting an
+// True when |path| names the very file |archive| identifies: extracting an
 // entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path, const struct stat& archive) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_dev == archive.st_dev &&
-         st.st_ino == archive.st_ino;
+bool isTheArchive(const std::string& path,
+                  const platform::FileIdentity& archive) {
+  platform::FileIdentity identity;
+  return platform::identify(path, &identity) && identity == archive;
 }
 
 }  // namespace
@@ -72,11 +61,13 @@ int runExtract(const ExtractOptions& options) {
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
   if (root.back() != '/') root += '/';
-  makeOutputFolder(options.outputDir);
+  // The output folder and every missing level above it, like "mkdir -p".
+  // Failures are left to the entries' own creation to report.
+  platform::makeFolderChain(options.outputDir);
 
-  struct stat archiveStat;
-  const bool haveArchiveStat =
-      ::stat(options.archivePath.c_str(), &archiveStat) == 0;
+  platform::FileIdentity archiveIdentity;
+  const bool haveArchiveIdentity =
+      platform::identify(options.archivePath, &archiveIdentity);
   EntryExtractor extractor(options.archivePath, index.dataStart);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
@@ -84,7 +75,7 @@ int runExtract(const ExtractOptions& options) {
   for (const fileInfo* entry : selected) {
     const std::string outputPath = outputPathOf(root, *entry);
     bool done;
-    if (haveArchiveStat && isTheArchive(outputPath, archiveStat)) {
+    if (haveArchiveIdentity && isTheArchive(outputPath, archiveIdentity)) {
       done = false;
       error = printable(outputPath) +
               ": is the archive being extracted, not overwritten";
@@ -101,8 +92,8 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPath)
-                << " ... " << (done ? "done" : "failed") << std::endl;
+      std::cout << "extract : " << printable(outputPath) << " ... "
+                << (done ? "done" : "failed") << std::endl;
     }
     progress.advance(entry->size);
   }
@@ -114,7 +105,8 @@ int runExtract(const ExtractOptions& options) {
     outputWritten = static_cast<bool>(std::cout);
     if (!outputWritten) reportError("standard output: write error");
   }
-  reportError(std::to_string(doneFiles) + (doneFiles == 1 ? " file, " : " files, ") +
+  reportError(std::to_string(doneFiles) +
+              (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
   return failed == 0 && outputWritten ? 0 : 1;

@@ -1,19 +1,17 @@
 // extractGameFile: unpacks the "dds" entries of the archive 00000000.cfsi in
 // the working directory into the folder extract/. It takes no options.
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "QVRFunction.h"
+#include "platform.h"
 #include "report.h"
-#include "standard_streams.h"
 
 int main() {
-  const bool stdoutOpen = holdStandardDescriptors();
-  // A reader that goes away must not stop the extraction half-way.
-  std::signal(SIGPIPE, SIG_IGN);
+  const bool stdoutOpen = platform::holdStandardDescriptors();
+  platform::ignoreBrokenPipes();
 
   const std::string archivePath = "00000000.cfsi";
   const std::string outputRoot = "extract/";

@@ -1,14 +1,24 @@
+// The parts of the platform layer that every system shares: rules built on
+// the calls each system's own file implements.
 #include "platform.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
-int _mkdir(const char* path) { return ::mkdir(path, 0777) == 0 ? 0 : -1; }
+bool makeFolderChain(const std::string& folderPath) {
+  bool madeLast = false;
+  for (std::size_t slash = folderPath.find('/'); slash != std::string::npos;
+       slash = folderPath.find('/', slash + 1)) {
+    if (slash == 0) continue;  // the root of an absolute path
+    madeLast = _mkdir(folderPath.substr(0, slash).c_str()) == 0;
+  }
+  if (!folderPath.empty() && folderPath.back() != '/')
+    madeLast = _mkdir(folderPath.c_str()) == 0;
+  return madeLast;
+}
 
-int _access(const char* path, int mode) {
-  return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
+bool sameFile(const std::string& a, const std::string& b) {
+  FileIdentity first, second;
+  return identify(a, &first) && identify(b, &second) && first == second;
 }
 
 }  // namespace platform

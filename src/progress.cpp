@@ -1,9 +1,9 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
+
+#include "platform.h"
 
 namespace {
 constexpr int kBarWidth = 30;
@@ -12,7 +12,7 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 }  // namespace
 
 ProgressBar::ProgressBar(std::size_t totalFiles, std::uint64_t totalBytes)
-    : enabled_(::isatty(STDERR_FILENO) == 1),
+    : enabled_(platform::standardErrorIsTerminal()),
       totalFiles_(totalFiles),
       totalBytes_(totalBytes),
       start_(std::chrono::steady_clock::now()),
@@ -34,7 +34,7 @@ void ProgressBar::draw() {
   // Bytes measure the work better than files; an archive of empty files
   // has only files to count.
   const double fraction =
-      totalBytes_ > 0 ? static_cast<double>(doneBytes_) / totalBytes_
+      totalBytes_ > 0   ? static_cast<double>(doneBytes_) / totalBytes_
       : totalFiles_ > 0 ? static_cast<double>(doneFiles_) / totalFiles_
                         : 1.0;
   const int filled = static_cast<int>(fraction * kBarWidth);
