@@ -7,6 +7,7 @@
 #include "cfsi_list.h"
 #include "cfsi_pack.h"
 #include "cfsi_verify.h"
+#include "egf_version.h"
 #include "report.h"
 
 namespace {
@@ -34,6 +35,8 @@ int runCfsi(int argc, char** argv) {
   CLI::App app(
       "cfsi: list, extract, verify and repack cfsi game-data archives.", "cfsi");
   app.require_subcommand(1, 1);
+  app.set_version_flag("--version", std::string("cfsi ") + EGF_VERSION,
+                       "Print the name and version, then exit");
   app.footer(
       "Exit status: 0 on success, 1 when the command failed, 2 for a wrong "
       "call.\nRun 'cfsi COMMAND --help' for the details of a command.");
@@ -127,6 +130,9 @@ int runCfsi(int argc, char** argv) {
     return 0;
   } catch (const CLI::CallForAllHelp&) {
     std::cout << app.help("", CLI::AppFormatMode::All);
+    return 0;
+  } catch (const CLI::CallForVersion& e) {
+    std::cout << e.what() << '\n';
     return 0;
   } catch (const CLI::ParseError& e) {
     const std::vector<CLI::App*> chosen = app.get_subcommands();

@@ -6,7 +6,10 @@
 
 int main(int argc, char** argv) {
   platform::holdStandardDescriptors();
-  platform::ignoreBrokenPipes();
+  // A reader that goes away, or a file-size limit, must not stop an
+  // extraction or a pack half-way; the commands notice the failed writes
+  // themselves.
+  platform::reportWriteFailuresAsErrors();
   setProgramName("cfsi");
   return runCfsi(argc, argv);
 }

@@ -11,7 +11,9 @@
 
 int main() {
   const bool stdoutOpen = platform::holdStandardDescriptors();
-  platform::ignoreBrokenPipes();
+  // A reader that goes away, or a file-size limit, must not stop the
+  // extraction half-way: the write fails and the entry with it.
+  platform::reportWriteFailuresAsErrors();
 
   const std::string archivePath = "00000000.cfsi";
   const std::string outputRoot = "extract/";

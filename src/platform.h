@@ -202,10 +202,10 @@ bool canonicalPath(const std::string& path, std::string* real);
 // with.
 bool holdStandardDescriptors();
 
-// Makes a write to a pipe or socket whose reader has gone fail like any other
-// write instead of ending the program, so that a reader going away cannot
-// stop the work half-way; the program notices its failed writes itself.
-void ignoreBrokenPipes();
+// From here on, a write that the system refuses fails with an error the
+// caller sees instead of ending the process: a write to a pipe that no one
+// reads fails with EPIPE, one past the process's file-size limit with EFBIG.
+void reportWriteFailuresAsErrors();
 
 // True when standard error is a terminal a person is watching.
 bool standardErrorIsTerminal();

@@ -244,7 +244,12 @@ bool holdStandardDescriptors() {
   return !closed[STDOUT_FILENO];
 }
 
-void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+void reportWriteFailuresAsErrors() {
+  // Both signals would end the run half-way through a file; ignored, the
+  // write returns the error and the entry fails like any other.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 

@@ -87,6 +87,22 @@ TEST(CfsiCommandLine, HelpDescribesTheProgramAndEachCommand) {
   }
 }
 
+TEST(CfsiCommandLine, VersionPrintsNameAndProjectVersionAndExits0) {
+  fixture::ScratchDir work;
+  const auto result = cfsi(work.path(), {"--version"});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.err, "");
+  // A build from a git clone adds what `git describe` says, in parentheses.
+  const std::string expected = std::string("cfsi ") + PROJECT_VERSION;
+  EXPECT_EQ(result.out.rfind(expected, 0), 0u) << result.out;
+  const std::string rest = result.out.substr(expected.size());
+  EXPECT_TRUE(rest == "\n" ||
+              (rest.rfind(" (git ", 0) == 0 && rest.size() > 8 &&
+               rest.substr(rest.size() - 2) == ")\n"))
+      << result.out;
+  EXPECT_EQ(fixture::treeOf(work.path()), Tree{});
+}
+
 // Names a hostile or foreign-made archive may hold: a terminal escape, a
 // zero byte, DEL, Latin-1 and stray UTF-8 bytes, and a valid UTF-8 name.
 const std::vector<RawDirectory> kStrangeNames = {
@@ -286,6 +302,28 @@ TEST(CfsiExtract, RefusesWhatExtractGameFileRefusesAndGoesOn) {
                   {"extract/d/ok.dds", "ghij"},
                   {"extract/e/", ""},
                   {"extract/e/fine.dds", "012"}}));
+}
+
+TEST(CfsiExtract, AFileSizeLimitFailsOnlyTheEntryThatPassesIt) {
+  // Run as a user runs it, with SIGXFSZ at its default action: the program
+  // must meet the limit as a failed write, not be killed by it.
+  const std::string big(8000, 'b');
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("game.cfsi"),
+                     fixture::buildArchive({{"w/", "big.dds", big},
+                                            {"w/", "small.dds", "wxyz"}}));
+  fixture::ProcessOptions options;
+  options.args = {"extract", "game.cfsi"};
+  options.fileSizeLimit = 4096;
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("cfsi: extract/w/big.dds: copy failed: File too "
+                            "large; the partial file was removed\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fixture::treeOf(work.at("extract")),
+            (Tree{{"w/", ""}, {"w/small.dds", "wxyz"}}));
 }
 
 TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {

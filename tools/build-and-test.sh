@@ -10,10 +10,10 @@ bash tools/ensure-packages.sh cmake ninja-build g++ libgtest-dev libcli11-dev nl
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 
-cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEGF_REQUIRE_CFSI=ON
+cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEGF_REQUIRE_CFSI=ON -DEGF_REQUIRE_TESTS=ON
 cmake --build build
 ctest --test-dir build --output-on-failure
 
-cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DEGF_SANITIZE=ON -DEGF_REQUIRE_CFSI=ON
+cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug -DEGF_SANITIZE=ON -DEGF_REQUIRE_CFSI=ON -DEGF_REQUIRE_TESTS=ON
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure

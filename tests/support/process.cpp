@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
@@ -13,15 +14,27 @@
 
 namespace fixture {
 
+namespace {
+
+// A user's shell starts a program with every signal at its default action
+// and none blocked, whatever this test process inherited or set up.
+void resetSignals() {
+  for (int sig = 1; sig < NSIG; ++sig) ::signal(sig, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+}  // namespace
+
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options) {
   // Output goes to files, not pipes, so a talkative child can never block
   // on a pipe nobody is reading yet.
   ScratchDir capture;
-  const std::string outPath = options.stdoutPath.empty()
-                                  ? capture.at("stdout")
-                                  : options.stdoutPath;
+  const std::string outPath =
+      options.stdoutPath.empty() ? capture.at("stdout") : options.stdoutPath;
   const std::string errPath = capture.at("stderr");
 
   std::vector<std::string> argv{binary};
@@ -54,8 +67,8 @@ ProcessResult runProcess(const std::string& binary,
       ::dup2(deadPipe[1], 1);
       ::close(deadPipe[1]);
     }
+    resetSignals();
     if (options.fileSizeLimit >= 0) {
-      ::signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
                          static_cast<rlim_t>(options.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -66,6 +79,7 @@ ProcessResult runProcess(const std::string& binary,
   if (deadPipe[1] >= 0) ::close(deadPipe[1]);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }
   ProcessResult result;
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);

@@ -20,10 +20,11 @@ struct ProcessOptions {
   bool closeStdout = false;       // start with descriptor 1 closed
   std::string stdoutPath;         // when set, standard output goes there
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
-  long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes, SIGXFSZ ignored
+  long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
 };
 
-// Runs |binary| in |workingDir| with |options| and waits for it.
+// Runs |binary| in |workingDir| with |options| and waits for it. The child
+// starts as from a user's shell: every signal at its default action.
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options = {});
