@@ -47,16 +47,21 @@ int runExtract(const ExtractOptions& options) {
     return 1;
   }
 
+  EntrySelection paths(options.paths);
+  const bool anyExtension =
+      options.all || (paths.hasPatterns() && options.extensions.empty());
   const std::vector<std::string> wanted = wantedExtensions(options);
   std::vector<const fileInfo*> selected;
   std::uint64_t selectedBytes = 0;
   for (const fileInfo& entry : index.entries) {
-    if (options.all || std::find(wanted.begin(), wanted.end(),
-                                 extensionOf(entry.name)) != wanted.end()) {
+    if (paths.takes(entry) &&
+        (anyExtension || std::find(wanted.begin(), wanted.end(),
+                                   extensionOf(entry.name)) != wanted.end())) {
       selected.push_back(&entry);
       selectedBytes += entry.size;
     }
   }
+  const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
@@ -109,5 +114,5 @@ int runExtract(const ExtractOptions& options) {
               (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
-  return failed == 0 && outputWritten ? 0 : 1;
+  return failed == 0 && outputWritten && everyPatternMatched ? 0 : 1;
 }

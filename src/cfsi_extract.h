@@ -6,11 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "entry_selection.h"
+
 struct ExtractOptions {
   std::string archivePath;
   std::string outputDir = "extract";
+  // Entries by path (EntrySelection). With patterns, the entries they name
+  // are taken whatever their extension, unless |extensions| narrows them.
+  PathFilter paths;
   // Extensions to select, as extensionOf gives them; a leading full stop is
-  // ignored ("--ext .dds" is "--ext dds"). Empty means "dds".
+  // ignored ("--ext .dds" is "--ext dds"). Empty means "dds", or any
+  // extension when |paths| has patterns.
   std::vector<std::string> extensions;
   bool all = false;      // every entry, whatever its extension
   bool verbose = false;  // one "extract : PATH ... done" line per entry
@@ -19,12 +25,13 @@ struct ExtractOptions {
 // Extracts the selected entries of the archive into the output folder with
 // the extractor's rules (EntryExtractor::extract), making the folder and its
 // missing parents first. An entry whose output file would be the archive
-// itself fails without touching it. Failures are reported on standard error, one line
-// each; a summary line follows (files and bytes extracted, failures). On a
-// terminal, standard error also shows a progress bar during long runs.
-// Nothing is extracted when the index is incomplete. Returns the exit
-// status: 0 when the index was complete and every selected entry was
-// extracted in full, 1 otherwise.
+// itself fails without touching it. Failures are reported on standard error,
+// one line each; a summary line follows (files and bytes extracted, failures).
+// On a terminal, standard error also shows a progress bar during long runs.
+// Nothing is extracted when the index is incomplete. A pattern that names no
+// entry is reported before the extraction. Returns the exit status: 0 when
+// the index was complete, every pattern named an entry and every selected
+// entry was extracted in full, 1 otherwise.
 int runExtract(const ExtractOptions& options);
 
 #endif  // EXTRACTGAMEFILE_CFSI_EXTRACT_H_
