@@ -193,6 +193,10 @@ bool canonicalPath(const std::string& path, std::string* real);
 
 // ---- The process and its standard streams.
 
+// The number of processors this process may run on (its affinity mask where
+// the system has one), or 0 when the system does not say.
+unsigned usableProcessors();
+
 // Fills every closed slot of the three standard descriptors, so that no file
 // the program opens later takes one of those numbers (and receives its
 // messages). Input and error get the null device; output gets one that

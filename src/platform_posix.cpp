@@ -1,5 +1,8 @@
 // The platform layer on POSIX systems (Linux's file-to-file copy where the
 // kernel has it).
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -228,6 +231,15 @@ bool canonicalPath(const std::string& path, std::string* real) {
   if (::realpath(path.c_str(), buffer) == nullptr) return false;
   *real = buffer;
   return true;
+}
+
+unsigned usableProcessors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0)
+    return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  return 0;
 }
 
 bool holdStandardDescriptors() {
