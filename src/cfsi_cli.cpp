@@ -115,7 +115,7 @@ int runCfsi(int argc, char** argv) {
                        std::to_string(defaultJobs()) +
                        "); the results are those of -j 1")
       ->type_name("N")
-      ->check(CLI::Range(1u, 1024u));
+      ->check(CLI::Range(1u, kMaxJobs));
   extract->footer(
       std::string(kPatternHelp) +
       "Unsafe paths and data outside the archive are refused, a failed copy\n"

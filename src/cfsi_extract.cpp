@@ -37,7 +37,7 @@ bool isTheArchive(const std::string& path,
 unsigned defaultJobs() {
   unsigned n = platform::usableProcessors();
   if (n == 0) n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n;
+  return std::min(std::max(n, 1u), kMaxJobs);
 }
 
 int runExtract(const ExtractOptions& options) {
