@@ -2,7 +2,8 @@
 """Benchmark of extractGameFile and `cfsi extract` against `cp -r` and GNU
 `tar -xf`.
 
-    python3 bench/run.py [--scale S] [--pairs N] [--sets large,small,million]
+    python3 bench/run.py [--scale S] [--pairs N]
+                         [--sets large,small,million,hostile]
 
 Builds the program (Release, in build-bench/), writes the data sets to a
 tmpfs (/dev/shm), checks that the programs' output equals the expected tree
@@ -12,7 +13,11 @@ expected tree and `tar -xf` of a tar of it, each into a folder removed right
 before its run. Reports the medians of the per-round ratios and every
 tool's peak resident memory, as measured by /usr/bin/time for that child
 alone. The "million" set measures memory and time against the number of
-entries in the index. Everything generated is removed at the end.
+entries in the index. The "hostile" set measures the peak memory of
+extractGameFile and of every cfsi command on two archives made to inflate
+a reader's memory (2,000,000 entries under one 255-byte directory name;
+1,000,000 empty names) against their targets. Everything generated is
+removed at the end.
 
 Single timings on a shared machine swing by 2x; only the ratios taken side
 by side within a round are worth comparing.
@@ -310,6 +315,70 @@ def million(scale, pairs, work):
     return {"base_kib": base_kib, "base_seconds": base_seconds, "rows": rows}
 
 
+# Peak memory targets for the hostile set, in bytes: a fixed part, and a
+# part per entry of the archive.
+MIB = 1024 * 1024
+TARGETS = {
+    "cfsi list": (8 * MIB, 0),
+    "cfsi list --json": (8 * MIB, 0),
+    "cfsi verify": (8 * MIB, 48),
+    "cfsi extract --all": (8 * MIB, 48),
+    "cfsi pack --like": (8 * MIB, 48),
+}
+
+
+def hostile(scale, work):
+    """Peak memory of each program and command on archives whose index
+    names far more than it weighs. extractGameFile has no fixed target: it
+    keeps one record per selected entry, so its peak is given per selected
+    entry above its peak on an empty archive."""
+    out = work / "out"
+    rss_file = work / "rss"
+    empty = work / "empty"
+    remove(empty)
+    empty.mkdir()
+    (empty / ARCHIVE).write_bytes(b"BNC\x00\x00")
+    base_kib = program_run(empty, out, rss_file).peak_kib
+    remove(empty)
+
+    rows = []
+    for kind in ("longdir", "emptynames"):
+        data = work / kind
+        generate(kind, scale, data)
+        entries = int((data / "entries").read_text())
+        archive = str(data / ARCHIVE)
+        program = program_run(data, out, rss_file)
+        selected = entries if kind == "longdir" else 0
+        rows.append({"kind": kind, "entries": entries,
+                     "archive_bytes": (data / ARCHIVE).stat().st_size,
+                     "command": "extractGameFile",
+                     "peak_kib": program.peak_kib, "status": program.status,
+                     "per_selected": ((program.peak_kib - base_kib) * 1024
+                                      / selected if selected else None)})
+        tree = work / "tree"
+        fresh_folder(tree)
+        commands = {
+            "cfsi list": ["list", archive],
+            "cfsi list --json": ["list", "--json", archive],
+            "cfsi verify": ["verify", archive],
+            "cfsi extract --all": ["extract", archive, "--all", "-o",
+                                   str(out / "x")],
+            "cfsi pack --like": ["pack", str(tree), "-o",
+                                 str(out / "new.cfsi"), "--like", archive],
+        }
+        for name, args in commands.items():
+            fresh_folder(out)
+            timed = run_timed([str(CFSI), *args], work, rss_file)
+            fixed, per_entry = TARGETS[name]
+            rows.append({"kind": kind, "entries": entries, "command": name,
+                         "peak_kib": timed.peak_kib, "status": timed.status,
+                         "target_kib": (fixed + per_entry * entries) / 1024})
+        remove(out)
+        remove(tree)
+        remove(data)
+    return {"base_kib": base_kib, "rows": rows}
+
+
 def machine():
     model = "unknown CPU"
     try:
@@ -336,7 +405,8 @@ def main():
     parser.add_argument("--pairs", type=int, default=7,
                         help="timed rounds per data set (at least 5)")
     parser.add_argument("--sets", default="large,small,million",
-                        help="comma-separated: large, small, million")
+                        help="comma-separated: large, small, million, "
+                             "hostile")
     parser.add_argument("--work", default=f"/dev/shm/egf-bench-{os.getuid()}",
                         help="scratch folder, best on a tmpfs")
     args = parser.parse_args()
@@ -357,6 +427,8 @@ def main():
                        for kind in sets if kind in ("large", "small")]
         memory = (million(args.scale, args.pairs, work)
                   if "million" in sets else None)
+        inflating = (hostile(args.scale, work)
+                     if "hostile" in sets else None)
     finally:
         remove(work)
 
@@ -437,6 +509,23 @@ def main():
             print(f"| {r['entries']:,} | {r['extracted']:,} "
                   f"| {mib(r['peak_kib'])} | {r['bytes_per_entry']:.0f} "
                   f"| {r['seconds']:.3f} s | {r['us_per_entry']:.2f} µs |")
+        print()
+    if inflating:
+        print(f"Archives made to inflate memory (extractGameFile on an empty "
+              f"archive: {mib(inflating['base_kib'])}):")
+        print()
+        print("| archive | command | exit status | peak RSS | target |")
+        print("|---|---|---|---|---|")
+        for r in inflating["rows"]:
+            if "target_kib" in r:
+                verdict = "met" if r["peak_kib"] <= r["target_kib"] else "MISSED"
+                target = f"{mib(r['target_kib'])} ({verdict})"
+            elif r["per_selected"] is not None:
+                target = f"{r['per_selected']:.0f} bytes per selected entry"
+            else:
+                target = "nothing selected"
+            print(f"| {r['kind']}: {r['entries']:,} entries | {r['command']} "
+                  f"| {r['status']} | {mib(r['peak_kib'])} | {target} |")
 
 
 if __name__ == "__main__":

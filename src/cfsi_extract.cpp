@@ -133,7 +133,7 @@ int runExtract(const ExtractOptions& options) {
       std::cout << "extract : " << printable(outputPathOf(root, entry))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry.size);
+    progress.fileDone();
   };
   runOrdered(work);
   progress.clear();

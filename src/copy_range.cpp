@@ -1,5 +1,6 @@
 #include "copy_range.h"
 
+#include <atomic>
 #include <memory>
 
 #include "platform.h"
@@ -7,6 +8,17 @@
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
+// What the kernel is asked to copy at once: small enough that an observer
+// hears of a long copy several times a second, large enough that the calls
+// cost nothing beside the bytes.
+constexpr std::size_t kKernelCopyBytes = std::size_t{64} << 20;
+
+// Set before the copies it observes start, read by every copying thread.
+std::atomic<CopyObserver*> observer{nullptr};
+
+void tell(std::uint64_t bytes) {
+  if (CopyObserver* const o = observer.load()) o->written(bytes);
+}
 
 std::string systemError(const char* what) {
   return std::string(what) + ": " + platform::lastErrorText();
@@ -30,6 +42,7 @@ bool copyBuffered(int in, std::int64_t start, std::uint64_t size, int out,
     }
     if (!writeAll(out, buffer.get(), static_cast<std::size_t>(got), error))
       return false;
+    tell(static_cast<std::uint64_t>(got));
     start += got;
     size -= static_cast<std::uint64_t>(got);
   }
@@ -42,9 +55,9 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error) {
   std::int64_t position = start;
   while (size > 0) {
-    const std::size_t want = size < (std::uint64_t{1} << 30)
+    const std::size_t want = size < kKernelCopyBytes
                                  ? static_cast<std::size_t>(size)
-                                 : std::size_t{1} << 30;
+                                 : kKernelCopyBytes;
     bool refused;
     const std::int64_t moved =
         platform::copyBetweenFiles(in, &position, out, want, &refused);
@@ -58,9 +71,12 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
       return false;
     }
     size -= static_cast<std::uint64_t>(moved);
+    tell(static_cast<std::uint64_t>(moved));
   }
   return true;
 }
+
+void observeCopies(CopyObserver* newObserver) { observer = newObserver; }
 
 bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
   while (n > 0) {

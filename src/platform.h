@@ -127,6 +127,10 @@ bool closeFile(int fd);
 // Removes the file at |path|. Returns false when it could not.
 bool removeFile(const std::string& path);
 
+// The most bytes one level of a path (a folder's or a file's own name) may
+// have on this system; a longer level cannot be made.
+std::size_t maxNameLength();
+
 // ---- Renaming, and files that appear only once complete.
 
 // Creates a new file, readable and writable by its owner only, at |prefix|

@@ -60,6 +60,8 @@ int _access(const char* path, int mode) {
   return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
 }
 
+std::size_t maxNameLength() { return NAME_MAX; }
+
 int lastError() { return errno; }
 
 std::string errorText(int error) { return std::strerror(error); }
