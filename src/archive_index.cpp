@@ -113,7 +113,10 @@ IndexStatus readIndex(const std::string& path, Index* index,
 IndexStatus readIndex(const std::string& path, Index* index,
                       std::string* error,
                       const std::function<bool(const fileInfo&)>& keep) {
-  *index = Index();
+  // The list's room is kept: a caller that counted the entries first has
+  // it allocated once, at its exact size.
+  index->entries.clear();
+  index->indexEnd = index->dataStart = index->archiveSize = -1;
   // O_NONBLOCK: opening a FIFO in place of the archive would otherwise wait
   // for a writer forever; it is then refused as not a regular file. On a
   // regular file the flag changes nothing.

@@ -87,7 +87,9 @@ IndexStatus readIndex(const std::string& path, Index* index,
                       std::string* error);
 
 // As above, but |index->entries| receives only the entries for which |keep|
-// returns true, in index order. Every record is still read and checked, so
+// returns true, in index order. Whatever room |index->entries| has reserved
+// is kept, so a caller that counts the entries it wants in a first call
+// (|keep| counting and returning false) can hold them without spare room. Every record is still read and checked, so
 // the status, |error| and the positions are those the call above gives.
 // A caller that wants a few entries of a big index holds only those.
 IndexStatus readIndex(const std::string& path, Index* index,
