@@ -1,5 +1,8 @@
 // cfsi: lists, extracts, verifies and repacks cfsi archives with the engine
 // extractGameFile uses.
+#include <string>
+#include <vector>
+
 #include "cfsi_cli.h"
 #include "platform.h"
 #include "report.h"
@@ -11,5 +14,10 @@ int main(int argc, char** argv) {
   // themselves.
   platform::reportWriteFailuresAsErrors();
   setProgramName("cfsi");
-  return runCfsi(argc, argv);
+  std::vector<std::string> arguments =
+      platform::commandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+  pointers.push_back(nullptr);
+  return runCfsi(static_cast<int>(arguments.size()), pointers.data());
 }

@@ -214,6 +214,11 @@ std::string fileNameKey(const std::string& path);
 // the system has one), or 0 when the system does not say.
 unsigned usableProcessors();
 
+// The program's command-line arguments, argv[0] first, as UTF-8 on Windows
+// (where |argv| went through the machine's code page) and as given
+// elsewhere.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
 // Fills every closed slot of the three standard descriptors, so that no file
 // the program opens later takes one of those numbers (and receives its
 // messages). Input and error get the null device; output gets one that

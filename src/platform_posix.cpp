@@ -235,6 +235,10 @@ bool canonicalPath(const std::string& path, std::string* real) {
   return true;
 }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
 bool windowsPaths() { return false; }
 
 std::string fileNameKey(const std::string& path) { return path; }

@@ -172,13 +172,13 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
       {"a file of 4 GiB",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
-         sparseFile(work.at("in/huge"), off_t{1} << 32);
+         sparseFile(work.at("in/huge"), std::uint64_t{1} << 32);
        },
        {"pack", "in", "-o", "out.cfsi"}, "file of 4 GiB or more: huge"},
       {"data past what an offset can reach",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
-         sparseFile(work.at("in/a-first"), off_t{1} << 31);
+         sparseFile(work.at("in/a-first"), std::uint64_t{1} << 31);
          fixture::writeFile(work.at("in/b-late"), "x");
        },
        {"pack", "in", "-o", "out.cfsi"}, "offset can reach: b-late"},

@@ -1,11 +1,11 @@
 // cfsi extract with several jobs against one job, run as processes: every
 // byte of the results must be the same.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 
 #include "archive_builder.h"
+#include "platform.h"
 #include "process.h"
 #include "sample.h"
 #include "scratch.h"
@@ -62,9 +62,14 @@ std::vector<ArchiveCase> archiveCases() {
          fixture::makeFolder(work + "/out/d");
          fixture::writeFile(work + "/out/d/same.dds", "mine");
          fixture::writeFile(work + "/out/d/past.dds", "mine too");
-         ASSERT_EQ(::mkfifo((work + "/out/d/top.dds").c_str(), 0600), 0);
+         // Where the system has no FIFOs, or refuses a control character
+         // in a name, the case goes on without that obstacle: the runs are
+         // compared with each other.
+         if (fixture::systemHasFifos())
+           fixture::makeFifo(work + "/out/d/top.dds");
          fixture::makeFolder(work + "/out/d/empty.dds");
-         fixture::writeFile(work + "/out/\x1b[31m", "a file, not a folder");
+         if (!platform::windowsPaths())
+           fixture::writeFile(work + "/out/\x1b[31m", "a file, not a folder");
        }});
   return cases;
 }

@@ -1,12 +1,11 @@
 // The copy of an entry's bytes, as a progress display follows it.
 #include "copy_range.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <vector>
 
+#include "platform.h"
 #include "scratch.h"
 
 namespace {
@@ -20,10 +19,12 @@ TEST(CopyRange, AnObserverHearsOfALongCopySeveralTimesAndOfEveryByte) {
   fixture::ScratchDir dir;
   const std::uint64_t size = std::uint64_t{130} << 20;
   fixture::writeFile(dir.at("in"), "");
-  ASSERT_EQ(::truncate(dir.at("in").c_str(), static_cast<off_t>(size) + 16), 0);
-  const int in = ::open(dir.at("in").c_str(), O_RDONLY);
-  const int out = ::open(dir.at("out").c_str(), O_WRONLY | O_CREAT, 0600);
-  ASSERT_GE(in, 0);
+  fixture::resizeFile(dir.at("in"), size + 16);
+  std::int64_t inSize = 0;
+  std::string openError;
+  const int in = platform::openRegularFile(dir.at("in"), &inSize, &openError);
+  const int out = platform::createOutputFile(dir.at("out"));
+  ASSERT_GE(in, 0) << openError;
   ASSERT_GE(out, 0);
   Tally tally;
   observeCopies(&tally);
@@ -38,8 +39,8 @@ TEST(CopyRange, AnObserverHearsOfALongCopySeveralTimesAndOfEveryByte) {
   const std::size_t runs = tally.runs.size();
   EXPECT_TRUE(copyRange(in, 0, 16, out, &error));
   EXPECT_EQ(tally.runs.size(), runs);
-  ::close(in);
-  ::close(out);
+  platform::closeFile(in);
+  platform::closeFile(out);
 }
 
 }  // namespace
