@@ -126,6 +126,19 @@ class Verifier {
     return static_cast<std::int64_t>(range.offset) + range.size;
   }
 
+  // Where the |levels|th level of |normalPath| ends. fileNameKey keeps the
+  // levels of a path, so a level of the key is found again, in the path's
+  // own spelling for a message, by its number.
+  static std::size_t levelEnd(const std::string& normalPath,
+                              std::size_t levels) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < levels; ++i) {
+      end = normalPath.find('/', i == 0 ? 0 : end + 1);
+      if (end == std::string::npos) return normalPath.size();
+    }
+    return end;
+  }
+
   // A path Windows reads otherwise: where this system's paths are Windows
   // paths, a problem, and the entry is not extracted (false); elsewhere a
   // note, and the entry extracts as usual (true).
@@ -165,19 +178,22 @@ class Verifier {
               std::to_string(other + 1) + kCannot);
       fileMade = false;
     } else {
-      std::string blocked;
+      std::size_t blocked = 0;  // the length of the level, in |normal|
+      std::size_t levels = 0;
       forEachLevel(parent, [&](const std::string& level) {
-        if (blocked.empty() && files_.find(level, &other)) blocked = level;
+        ++levels;
+        if (blocked == 0 && files_.find(level, &other))
+          blocked = levelEnd(normal, levels);
       });
-      if (!blocked.empty()) {
-        problem(me() + ": the folder " + printable(blocked) +
+      if (blocked != 0) {
+        problem(me() + ": the folder " + printable(normal.substr(0, blocked)) +
                 " on its path is the file of entry " +
                 std::to_string(other + 1) + kCannot);
         fileMade = foldersMade = false;
       } else if (!isLevelOf(parent, folder) && !folders_.find(parent, &other)) {
         problem(me() + ": its name holds a \"/\" and leads into " +
-                printable(parent) + ", a folder no entry before it makes" +
-                kCannot);
+                printable(parentOf(normal)) +
+                ", a folder no entry before it makes" + kCannot);
         fileMade = false;
       }
     }

@@ -207,7 +207,8 @@ bool windowsPaths();
 // A spelling of |path| under which two paths are equal exactly when this
 // system's file names take them for the same name: |path| itself on POSIX;
 // on Windows its Windows name (windows_names.h) in upper case, since names
-// there differ by more than letter case or not at all.
+// there differ by more than letter case or not at all. Either way the key has
+// the levels of |path|: one "/" where |path| has one.
 std::string fileNameKey(const std::string& path);
 
 // The number of processors this process may run on (its affinity mask where

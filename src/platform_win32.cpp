@@ -130,6 +130,38 @@ std::wstring systemPath(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
+// The reason a call on |path| failed with |code|. Windows answers "path not
+// found" alike where a level is missing, where a level is a file and where
+// a name is too long; POSIX tells these apart, and so do the messages.
+int errorOnPath(const std::wstring& path, DWORD code) {
+  if (code != ERROR_PATH_NOT_FOUND && code != ERROR_FILE_NOT_FOUND &&
+      code != ERROR_INVALID_NAME && code != ERROR_FILENAME_EXCED_RANGE)
+    return errorFromWindows(code);
+  // The levels start after the root: "\\?\C:\".
+  const std::size_t rootEnd =
+      path.find(L'\\', startsWith(path, L"\\\\?\\") ? 4 : 0);
+  if (rootEnd == std::wstring::npos) return errorFromWindows(code);
+  for (std::size_t start = rootEnd + 1; start < path.size();) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    if (end - start > 255) return ENAMETOOLONG;
+    start = end + 1;
+  }
+  for (std::size_t end = path.find(L'\\', rootEnd + 1);
+       end != std::wstring::npos; end = path.find(L'\\', end + 1)) {
+    const DWORD attributes = ::GetFileAttributesW(path.substr(0, end).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) break;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+  }
+  return errorFromWindows(code);
+}
+
+template <typename T>
+T failOnPath(const std::wstring& path, T result) {
+  currentError = errorOnPath(path, ::GetLastError());
+  return result;
+}
+
 HANDLE handleOf(int fd) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
@@ -174,7 +206,7 @@ int openForWriting(const std::wstring& path, DWORD disposition) {
     // A folder at the path gives "access denied"; POSIX says what it is.
     if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(path))
       return failWith(EISDIR, -1);
-    return fail(-1);
+    return failOnPath(path, -1);
   }
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
@@ -237,7 +269,8 @@ FileKind kindOfAttributes(DWORD attributes, DWORD reparseTag) {
 }  // namespace
 
 int _mkdir(const char* path) {
-  return ::CreateDirectoryW(systemPath(path).c_str(), nullptr) ? 0 : fail(-1);
+  const std::wstring wide = systemPath(path);
+  return ::CreateDirectoryW(wide.c_str(), nullptr) ? 0 : failOnPath(wide, -1);
 }
 
 int _access(const char* path, int /*mode*/) {
@@ -299,7 +332,7 @@ int openRegularFile(const std::string& path, std::int64_t* size,
     if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(wide))
       currentError = EISDIR;
     else
-      fail(0);
+      failOnPath(wide, 0);
     *error = lastErrorText();
     return -1;
   }

@@ -7,6 +7,7 @@
 
 #include "archive_builder.h"
 #include "archive_records.h"
+#include "platform.h"
 #include "process.h"
 #include "sample.h"
 #include "scratch.h"
@@ -73,11 +74,15 @@ const TreeCase kTrees[] = {
       {"tex/ui/", "b.dds", std::string(32, 'b')},
       {"tex/ui/", "empty.dds", ""}}},
     {"paths whose bytewise order interleaves folders",
-     {{"", "B", "upper"},
+     {{"", "C", "upper"},  // not "B": Windows takes it for "b",
       {"", "a.txt", "dot before slash"},
       {"a/", "x", "in a"},
       {"", "b", "after a/"},
-      {"\xc3\xa9t\xc3\xa9/", "caf\xe9 \x1b.dds", "foreign bytes"}}},
+      // Windows forbids the control character; there the Latin-1 name is
+      // read by the name rule, and packed as UTF-8.
+      {"\xc3\xa9t\xc3\xa9/",
+       platform::windowsPaths() ? "caf\xe9.dds" : "caf\xe9 \x1b.dds",
+       "foreign bytes"}}},
     {"a folder of more than 255 files", manyFiles("big/", 300)},
 };
 
@@ -90,9 +95,15 @@ TEST(CfsiPack, WritesTheLayoutOfTheProjectsWriterForAnyTree) {
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.out, "");
     // Three zero bytes, the files in path order, records split at 255,
-    // 16-byte aligned data with zero gaps: exactly what buildArchive makes.
+    // 16-byte aligned data with zero gaps: exactly what buildArchive makes,
+    // under the names the folder listing gives.
+    std::vector<Entry> packed = c.files;
+    for (Entry& file : packed) {
+      file.directory = fixture::listedAs(file.directory);
+      file.name = fixture::listedAs(file.name);
+    }
     EXPECT_TRUE(fixture::readFile(work.at("out.cfsi")) ==
-                fixture::buildArchive(c.files));
+                fixture::buildArchive(packed));
   }
 }
 
@@ -203,8 +214,13 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
        },
        {"pack", "in", "-o", "out.cfsi"}, "File too large; no archive written", 4096},
   };
+  std::string skipped;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.fileSizeLimit >= 0 && !fixture::systemHasFileSizeLimits()) {
+      skipped += std::string(" ") + c.what + ";";
+      continue;
+    }
     fixture::ScratchDir work;
     if (c.prepare) c.prepare(work);
     const bool hadOutput = fixture::exists(work.at("out.cfsi"));
@@ -220,6 +236,10 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), before);
     EXPECT_EQ(fixture::namesIn(work.path()), outside);
   }
+  if (!skipped.empty())
+    GTEST_SKIP() << "this system cannot limit a process's file sizes, so "
+                    "these cases did not run:"
+                 << skipped;
 }
 
 TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {

@@ -159,6 +159,16 @@ TEST(HostileArchive, AZeroByteNeverCutsAPathShort) {
 }
 
 TEST(HostileArchive, ControlAndHighBytesAreKeptInFilesAndEscapedInPrint) {
+  // Windows refuses the control characters; its names for the high bytes
+  // are those of the Latin-1 rule (windows_names.h), shown as UTF-8.
+  const bool windows = platform::windowsPaths();
+  Tree made{{"extract/", ""},
+            {fixture::listedAs("extract/\x80\xff/"), ""},
+            {fixture::listedAs("extract/\x80\xff/\xfe\xc0\xaf.dds"), "ghi"}};
+  if (!windows) {
+    made["extract/c\n\x7f/"] = "";
+    made["extract/c\n\x7f/\r\x01\t.dds"] = "01";
+  }
   const RunCase c{
       "line ends, DEL, ESC and BEL sequences, bytes 0x80 and up",
       archiveOf({{"c\n\x7f/", {{"\r\x01\t.dds", 0, 2}}},
@@ -167,16 +177,15 @@ TEST(HostileArchive, ControlAndHighBytesAreKeptInFilesAndEscapedInPrint) {
                 kData),
       {},
       {},
-      "Arbo read\n"
-      "extract : extract/c\\x0a\\x7f/\\x0d\\x01\\x09.dds ... done\n"
-      "extract : extract/\\x1b]2;owned\\x07/../e.dds ... failed\n"
-      "extract : extract/\x80\xff/\xfe\xc0\xaf.dds ... done\n",
+      std::string("Arbo read\n") +
+          (windows ? "extract : extract/c\\x0a\\x7f/\\x0d\\x01\\x09.dds ... "
+                     "failed\n"
+                   : "extract : extract/c\\x0a\\x7f/\\x0d\\x01\\x09.dds ... "
+                     "done\n") +
+          "extract : extract/\\x1b]2;owned\\x07/../e.dds ... failed\n"
+          "extract : extract/\x80\xff/\xfe\xc0\xaf.dds ... done\n",
       1,
-      {{"extract/", ""},
-       {"extract/c\n\x7f/", ""},
-       {"extract/c\n\x7f/\r\x01\t.dds", "01"},
-       {"extract/\x80\xff/", ""},
-       {"extract/\x80\xff/\xfe\xc0\xaf.dds", "ghi"}},
+      made,
       {"extract/\\x1b]2;owned\\x07/../e.dds: unsafe path"}};
   run(c);
 }

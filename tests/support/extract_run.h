@@ -41,6 +41,7 @@ struct RunCase {
 // folder must end up as the work folder, the archive unchanged and |c.made|:
 // nothing may appear beside the work folder. Whatever the case, standard
 // error holds no control byte but line ends, and is empty on exit status 0.
+// A case that needs a file-size limit where the system has none is skipped.
 void run(const RunCase& c);
 
 }  // namespace fixture

@@ -97,7 +97,9 @@ ProcessResult runProcess(const std::string& binary,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = in;
-  startup.hStdOutput = out == INVALID_HANDLE_VALUE ? nullptr : out;
+  // An invalid handle, not none: given none, Wine hands the child one of
+  // its own.
+  startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION child{};
   const std::wstring folder = wide(workingDir);

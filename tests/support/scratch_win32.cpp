@@ -20,6 +20,13 @@ std::wstring wide(const std::string& path) {
   std::wstring w(text.begin(), text.end());
   for (wchar_t& c : w)
     if (c == L'/') c = L'\\';
+  // With the prefix below, Windows takes the path as it is: no doubled
+  // separator may stay.
+  for (std::size_t i = 1; i + 1 < w.size();)
+    if (w[i] == L'\\' && w[i + 1] == L'\\')
+      w.erase(i + 1, 1);
+    else
+      ++i;
   // Long paths: a test makes 255-byte names under deep folders too.
   if (w.size() > 2 && w[1] == L':' && w[2] == L'\\') return L"\\\\?\\" + w;
   return w;
@@ -37,8 +44,9 @@ struct Item {
 std::vector<Item> itemsOf(const std::string& folder) {
   std::vector<Item> items;
   WIN32_FIND_DATAW found;
-  const HANDLE search =
-      ::FindFirstFileW((wide(folder) + L"\\*").c_str(), &found);
+  std::wstring pattern = wide(folder);
+  while (!pattern.empty() && pattern.back() == L'\\') pattern.pop_back();
+  const HANDLE search = ::FindFirstFileW((pattern + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     throw std::runtime_error("cannot list " + folder);
   do {
