@@ -28,7 +28,8 @@
 // that of index order and memory stays the same whatever the archive.
 class OutputConflicts {
  public:
-  // A table fitted to |entries| entries (at most 2 MiB).
+  // A table fitted to |entries| entries: about a slot each, 8 bytes a
+  // slot, from 8 KiB to 2 MiB.
   explicit OutputConflicts(std::size_t entries);
 
   // Records the next entry, in index order (the first call is entry 0),
