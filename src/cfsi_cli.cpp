@@ -52,6 +52,16 @@ std::string usageOf(const std::string& command) {
   return "usage: " + usage.substr(at, end - at);
 }
 
+// Prints what --help or --version asked for. Like every command's output,
+// text that could not be written (a full disk, a closed descriptor) makes
+// the call fail, so a script never takes an empty answer for one.
+int printAnswer(const std::string& text) {
+  std::cout << text << std::flush;
+  if (std::cout) return 0;
+  reportError("standard output: write error");
+  return 1;
+}
+
 }  // namespace
 
 int runCfsi(int argc, char** argv) {
@@ -166,14 +176,11 @@ int runCfsi(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();  // the selected command's help, if any
-    return 0;
+    return printAnswer(app.help());  // the selected command's help, if any
   } catch (const CLI::CallForAllHelp&) {
-    std::cout << app.help("", CLI::AppFormatMode::All);
-    return 0;
+    return printAnswer(app.help("", CLI::AppFormatMode::All));
   } catch (const CLI::CallForVersion& e) {
-    std::cout << e.what() << '\n';
-    return 0;
+    return printAnswer(std::string(e.what()) + "\n");
   } catch (const CLI::ParseError& e) {
     const std::vector<CLI::App*> chosen = app.get_subcommands();
     reportError(e.what());

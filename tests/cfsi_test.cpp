@@ -173,6 +173,9 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"},
       {"extract", "a.cfsi", "-v", "-o", "out"},
+      {"--version"},
+      {"--help"},
+      {"pack", "--help"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
