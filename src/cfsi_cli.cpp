@@ -52,11 +52,21 @@ std::string usageOf(const std::string& command) {
   return "usage: " + usage.substr(at, end - at);
 }
 
-// Prints what --help or --version asked for. Like every command's output,
-// text that could not be written (a full disk, a closed descriptor) makes
-// the call fail, so a script never takes an empty answer for one.
-int printAnswer(const std::string& text) {
-  std::cout << text << std::flush;
+// Writes |usage| and the pointer to the help on standard error, each line
+// with the program's name in front, as every line cfsi writes there has.
+void reportUsage(const std::string& usage) {
+  const std::string text = usage + kMoreHelp;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1)
+    reportError(text.substr(start, end - start));
+}
+
+// Prints |text| (the help, or the version) on standard output. A help that
+// cannot be written fails like any other output: exit status 1 and a line.
+int printHelp(const std::string& text) {
+  std::cout << text;
+  std::cout.flush();
   if (std::cout) return 0;
   reportError("standard output: write error");
   return 1;
@@ -125,7 +135,7 @@ int runCfsi(int argc, char** argv) {
                        std::to_string(defaultJobs()) +
                        "); the results are those of -j 1")
       ->type_name("N")
-      ->check(CLI::Range(1u, 1024u));
+      ->check(CLI::Range(1u, kMaxJobs));
   extract->footer(
       std::string(kPatternHelp) +
       "Unsafe paths and data outside the archive are refused, a failed copy\n"
@@ -170,22 +180,22 @@ int runCfsi(int argc, char** argv) {
   };
   if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
     reportError("unknown command '" + printable(argv[1]) + "'");
-    std::cerr << kUsage << kMoreHelp;
+    reportUsage(kUsage);
     return 2;
   }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    return printAnswer(app.help());  // the selected command's help, if any
+    return printHelp(app.help());  // the selected command's help, if any
   } catch (const CLI::CallForAllHelp&) {
-    return printAnswer(app.help("", CLI::AppFormatMode::All));
+    return printHelp(app.help("", CLI::AppFormatMode::All));
   } catch (const CLI::CallForVersion& e) {
-    return printAnswer(std::string(e.what()) + "\n");
+    return printHelp(std::string(e.what()) + '\n');
   } catch (const CLI::ParseError& e) {
     const std::vector<CLI::App*> chosen = app.get_subcommands();
-    reportError(e.what());
-    std::cerr << usageOf(chosen.empty() ? "" : chosen[0]->get_name())
-              << kMoreHelp;
+    // The parser's messages quote the arguments as they were given.
+    reportError(printable(e.what()));
+    reportUsage(usageOf(chosen.empty() ? "" : chosen[0]->get_name()));
     return 2;
   }
 
@@ -194,7 +204,7 @@ int runCfsi(int argc, char** argv) {
   if (extract->parsed()) {
     if (extractOptions.outputDir.empty()) {
       reportError("-o: the output folder's name is empty");
-      std::cerr << usageOf("extract") << kMoreHelp;
+      reportUsage(usageOf("extract"));
       return 2;
     }
     return runExtract(extractOptions);

@@ -48,7 +48,7 @@ bool isTheArchive(const std::string& path, const struct stat& archive) {
 unsigned defaultJobs() {
   unsigned n = platform::usableProcessors();
   if (n == 0) n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n;
+  return std::min(std::max(n, 1u), kMaxJobs);
 }
 
 int runExtract(const ExtractOptions& options) {
@@ -142,7 +142,7 @@ int runExtract(const ExtractOptions& options) {
       std::cout << "extract : " << printable(outputPathOf(root, entry))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry.size);
+    progress.fileDone();
   };
   runOrdered(work);
   progress.clear();

@@ -13,6 +13,7 @@
 #include "archive_records.h"
 #include "archive_writer.h"
 #include "copy_range.h"
+#include "entry_paths.h"
 #include "replacing_file.h"
 #include "report.h"
 #include "source_tree.h"
@@ -225,9 +226,11 @@ int repackLike(const PackOptions& options, const std::string& root) {
   // Only files listTree found can replace an entry: it never follows a
   // symbolic link and never yields a ".." level, so an entry's path cannot
   // lead a repack to read outside the tree.
+  // Keyed by normalEntryPath: an entry finds its file under whatever
+  // spelling of its path the index holds, as extraction wrote it.
   std::map<std::string, const TreeFile*> inTree;
   for (const TreeFile& file : files)
-    inTree[file.directory + file.name] = &file;
+    inTree[normalEntryPath(file.directory + file.name)] = &file;
 
   std::vector<archive::PlannedEntry> entries;
   std::vector<std::size_t> recordSizes;
@@ -244,11 +247,13 @@ int repackLike(const PackOptions& options, const std::string& root) {
       archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
                                     raw.storedOffset};
       Source source;
-      const auto found = inTree.find(path);
+      const auto found = isSafeEntryPath(entry.directory, entry.name)
+                             ? inTree.find(normalOutputPath(entry))
+                             : inTree.end();
       if (found != inTree.end()) {
-        source.path = root + "/" + path;
+        source.path = root + "/" + found->first;
         planned.size = found->second->size;
-        used[path] = true;
+        used[found->first] = true;
         ++fromTree;
       } else {
         source.archiveStart = archive::entryStart(old.index.dataStart, entry);
@@ -269,7 +274,7 @@ int repackLike(const PackOptions& options, const std::string& root) {
   }
   for (const TreeFile& file : files) {
     const std::string path = file.directory + file.name;
-    if (used.count(path) == 0)
+    if (used.count(normalEntryPath(path)) == 0)
       reportError("warning: " + printable(root + "/" + path) +
                   ": not listed in " + printable(options.like) +
                   ", not added");

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -9,11 +10,21 @@
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
+// What the kernel is asked to copy at once: small enough that an observer
+// hears of a long copy several times a second, large enough that the calls
+// cost nothing beside the bytes.
+constexpr std::size_t kKernelCopyBytes = std::size_t{64} << 20;
+
+// Set before the copies it observes start, read by every copying thread.
+std::atomic<CopyObserver*> observer{nullptr};
+
+void tell(std::uint64_t bytes) {
+  if (CopyObserver* const o = observer.load()) o->written(bytes);
+}
 
 std::string systemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
-
 
 bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
                   std::string* error) {
@@ -34,6 +45,7 @@ bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
     }
     if (!writeAll(out, buffer.get(), static_cast<std::size_t>(got), error))
       return false;
+    tell(static_cast<std::uint64_t>(got));
     start += got;
     size -= static_cast<std::uint64_t>(got);
   }
@@ -54,14 +66,15 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error) {
   off_t position = static_cast<off_t>(start);
   while (size > 0) {
-    const std::size_t want = size < (std::uint64_t{1} << 30)
+    const std::size_t want = size < kKernelCopyBytes
                                  ? static_cast<std::size_t>(size)
-                                 : std::size_t{1} << 30;
+                                 : kKernelCopyBytes;
     const ssize_t moved =
         ::copy_file_range(in, &position, out, nullptr, want, 0);
     if (moved < 0) {
       if (errno == EINTR) continue;
-      if (copyRefused(errno)) return copyBuffered(in, position, size, out, error);
+      if (copyRefused(errno))
+        return copyBuffered(in, position, size, out, error);
       *error = systemError("copy failed");
       return false;
     }
@@ -70,9 +83,12 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
       return false;
     }
     size -= static_cast<std::uint64_t>(moved);
+    tell(static_cast<std::uint64_t>(moved));
   }
   return true;
 }
+
+void observeCopies(CopyObserver* newObserver) { observer = newObserver; }
 
 bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
   while (n > 0) {

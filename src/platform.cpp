@@ -1,5 +1,6 @@
 #include "platform.h"
 
+#include <limits.h>
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -31,5 +32,7 @@ void reportWriteFailuresAsErrors() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }
+
+std::size_t maxNameLength() { return NAME_MAX; }
 
 }  // namespace platform

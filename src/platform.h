@@ -4,6 +4,8 @@
 #ifndef EXTRACTGAMEFILE_PLATFORM_H_
 #define EXTRACTGAMEFILE_PLATFORM_H_
 
+#include <cstddef>
+
 namespace platform {
 
 // Makes one folder level, with access 0777 less the umask. Makes no missing
@@ -22,6 +24,10 @@ unsigned usableProcessors();
 // caller sees instead of ending the process: a write to a pipe that no one
 // reads fails with EPIPE, one past the process's file-size limit with EFBIG.
 void reportWriteFailuresAsErrors();
+
+// The most bytes one level of a path (a folder's or a file's own name) may
+// have on this system; a longer level cannot be made.
+std::size_t maxNameLength();
 
 }  // namespace platform
 
