@@ -1,11 +1,9 @@
 #include "copy_range.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <memory>
+
+#include "platform.h"
 
 namespace {
 
@@ -23,19 +21,18 @@ void tell(std::uint64_t bytes) {
 }
 
 std::string systemError(const char* what) {
-  return std::string(what) + ": " + std::strerror(errno);
+  return std::string(what) + ": " + platform::lastErrorText();
 }
 
-bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
+bool copyBuffered(int in, std::int64_t start, std::uint64_t size, int out,
                   std::string* error) {
   // One buffer per thread: extractions may run on several at once.
   thread_local std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
   while (size > 0) {
     const std::size_t want =
         size < kBufferBytes ? static_cast<std::size_t>(size) : kBufferBytes;
-    const ssize_t got = ::pread(in, buffer.get(), want, start);
+    const std::int64_t got = platform::readAt(in, buffer.get(), want, start);
     if (got < 0) {
-      if (errno == EINTR) continue;
       *error = systemError("read failed");
       return false;
     }
@@ -52,29 +49,20 @@ bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
   return true;
 }
 
-// Errors by which the kernel refuses a file-to-file copy between these two
-// files (other file systems, special files, old kernels), rather than
-// reporting a failed read or write.
-bool copyRefused(int err) {
-  return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
-         err == EPERM || err == ETXTBSY;
-}
-
 }  // namespace
 
 bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error) {
-  off_t position = static_cast<off_t>(start);
+  std::int64_t position = start;
   while (size > 0) {
     const std::size_t want = size < kKernelCopyBytes
                                  ? static_cast<std::size_t>(size)
                                  : kKernelCopyBytes;
-    const ssize_t moved =
-        ::copy_file_range(in, &position, out, nullptr, want, 0);
+    bool refused;
+    const std::int64_t moved =
+        platform::copyBetweenFiles(in, &position, out, want, &refused);
     if (moved < 0) {
-      if (errno == EINTR) continue;
-      if (copyRefused(errno))
-        return copyBuffered(in, position, size, out, error);
+      if (refused) return copyBuffered(in, position, size, out, error);
       *error = systemError("copy failed");
       return false;
     }
@@ -92,9 +80,8 @@ void observeCopies(CopyObserver* newObserver) { observer = newObserver; }
 
 bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
   while (n > 0) {
-    const ssize_t put = ::write(out, data, n);
+    const std::int64_t put = platform::writeSome(out, data, n);
     if (put < 0) {
-      if (errno == EINTR) continue;
       *error = systemError("write failed");
       return false;
     }

@@ -1,38 +1,24 @@
+// The parts of the platform layer that every system shares: rules built on
+// the calls each system's own file implements.
 #include "platform.h"
-
-#include <limits.h>
-#if defined(__linux__)
-#include <sched.h>
-#endif
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
 
 namespace platform {
 
-int _mkdir(const char* path) { return ::mkdir(path, 0777) == 0 ? 0 : -1; }
-
-int _access(const char* path, int mode) {
-  return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
+bool makeFolderChain(const std::string& folderPath) {
+  bool madeLast = false;
+  for (std::size_t slash = folderPath.find('/'); slash != std::string::npos;
+       slash = folderPath.find('/', slash + 1)) {
+    if (slash == 0) continue;  // the root of an absolute path
+    madeLast = _mkdir(folderPath.substr(0, slash).c_str()) == 0;
+  }
+  if (!folderPath.empty() && folderPath.back() != '/')
+    madeLast = _mkdir(folderPath.c_str()) == 0;
+  return madeLast;
 }
 
-unsigned usableProcessors() {
-#if defined(__linux__)
-  cpu_set_t set;
-  if (::sched_getaffinity(0, sizeof set, &set) == 0)
-    return static_cast<unsigned>(CPU_COUNT(&set));
-#endif
-  return 0;
+bool sameFile(const std::string& a, const std::string& b) {
+  FileIdentity first, second;
+  return identify(a, &first) && identify(b, &second) && first == second;
 }
-
-void reportWriteFailuresAsErrors() {
-  // Both signals would end the run half-way through a file; ignored, the
-  // write returns the error and the entry fails like any other.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
-
-std::size_t maxNameLength() { return NAME_MAX; }
 
 }  // namespace platform

@@ -1,9 +1,9 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
+
+#include "platform.h"
 
 namespace {
 constexpr int kBarWidth = 30;
@@ -12,7 +12,7 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 }  // namespace
 
 ProgressBar::ProgressBar(std::size_t totalFiles, std::uint64_t totalBytes)
-    : enabled_(::isatty(STDERR_FILENO) == 1),
+    : enabled_(platform::standardErrorIsTerminal()),
       totalFiles_(totalFiles),
       totalBytes_(totalBytes),
       start_(std::chrono::steady_clock::now()),
