@@ -40,11 +40,13 @@ bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
 }
 
 // Errors by which the kernel refuses a file-to-file copy between these two
-// files (other file systems, special files, old kernels), rather than
-// reporting a failed read or write.
+// files (other file systems, special files, an output opened for appending
+// as "cat >> FILE" gives, old kernels), rather than reporting a failed read
+// or write. A descriptor that is bad indeed fails the buffered copy too,
+// which then says so.
 bool copyRefused(int err) {
   return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
-         err == EPERM || err == ETXTBSY;
+         err == EPERM || err == ETXTBSY || err == EBADF;
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "platform.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace platform {
 
@@ -19,5 +22,41 @@ void reportWriteFailuresAsErrors() {
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }
+
+std::string lastErrorText() { return std::strerror(errno); }
+
+int openRegularFile(const std::string& path, std::int64_t* size,
+                    std::string* error) {
+  // O_NONBLOCK keeps a FIFO at the path from blocking the open; it makes no
+  // difference to a regular file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    *error = lastErrorText();
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    *error = lastErrorText();
+  } else if (!S_ISREG(st.st_mode)) {
+    *error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+  } else {
+    *size = st.st_size;
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+std::int64_t readAt(int fd, void* buffer, std::size_t n, std::int64_t offset) {
+  ssize_t got;
+  do {
+    got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+bool closeFile(int fd) { return ::close(fd) == 0; }
+
+bool standardOutputIsTerminal() { return ::isatty(kStandardOutput) == 1; }
 
 }  // namespace platform
