@@ -46,6 +46,7 @@ _cfsi() {
   case "$command $prev" in
     "extract -o" | "extract --output") _cfsi_folders "$cur"; return ;;
     "extract --ext") COMPREPLY=($(compgen -W 'dds' -- "$cur")); return ;;
+    "extract -j" | "extract --jobs") COMPREPLY=($(compgen -W "$(nproc 2>/dev/null || echo 1)" -- "$cur")); return ;;
     # A pattern is the user's to write.
     "list --exclude" | "extract --exclude") return ;;
     "pack -o" | "pack --output" | "pack --like") _cfsi_archives "$cur"; return ;;
@@ -55,7 +56,7 @@ _cfsi() {
     local options
     case $command in
       list) options='--json --exclude' ;;
-      extract) options='-o --output --ext --all -v --verbose --exclude' ;;
+      extract) options='-o --output --ext --all -v --verbose --exclude -j --jobs' ;;
       cat | verify) options='' ;;
       diff) options='--json' ;;
       pack) options='-o --output --like' ;;

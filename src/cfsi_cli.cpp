@@ -17,7 +17,7 @@ namespace {
 const char kUsage[] =
     "usage: cfsi list [--json] ARCHIVE [PATTERN]... [--exclude PATTERN]...\n"
     "       cfsi extract ARCHIVE [PATTERN]... [--exclude PATTERN]... [-o DIR]\n"
-    "                    [--ext EXT]... [--all] [-v]\n"
+    "                    [--ext EXT]... [--all] [-v] [-j N]\n"
     "       cfsi cat ARCHIVE PATH...\n"
     "       cfsi diff [--json] OLD NEW\n"
     "       cfsi verify ARCHIVE\n"
@@ -114,6 +114,14 @@ int runCfsi(int argc, char** argv) {
       ->excludes(ext);
   extract->add_flag("-v,--verbose", extractOptions.verbose,
                     "Print an 'extract : PATH ... done' line per entry");
+  extract
+      ->add_option("-j,--jobs", extractOptions.jobs,
+                   "Entries extracted at the same time (default: the "
+                   "number of processors, here " +
+                       std::to_string(defaultJobs()) +
+                       "); the results are those of -j 1")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u));
   extract->footer(
       std::string(kPatternHelp) +
       "Unsafe paths and data outside the archive are refused, a failed copy\n"

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
+#include <thread>
 
 #include "archive_index.h"
 #include "entry_paths.h"
 #include "extractor.h"
+#include "ordered_work.h"
+#include "output_conflicts.h"
 #include "platform.h"
 #include "progress.h"
 #include "report.h"
@@ -40,6 +44,12 @@ bool isTheArchive(const std::string& path, const struct stat& archive) {
 }
 
 }  // namespace
+
+unsigned defaultJobs() {
+  unsigned n = platform::usableProcessors();
+  if (n == 0) n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : n;
+}
 
 int runExtract(const ExtractOptions& options) {
   archive::Index index;
@@ -82,35 +92,59 @@ int runExtract(const ExtractOptions& options) {
   struct stat archiveStat;
   const bool haveArchiveStat =
       ::stat(options.archivePath.c_str(), &archiveStat) == 0;
-  EntryExtractor extractor(options.archivePath, index.dataStart);
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
+      options.jobs != 0 ? options.jobs : defaultJobs(),
+      std::max<std::size_t>(selected.size(), 1)));
+  // One extractor per worker: each keeps its own open archive, folder
+  // cache and open folder, so workers share nothing while they extract.
+  std::vector<std::unique_ptr<EntryExtractor>> extractors;
+  for (unsigned w = 0; w < workers; ++w)
+    extractors.push_back(
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart));
+  OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
-  for (const fileInfo* entry : selected) {
-    const std::string outputPath = outputPathOf(root, *entry);
-    bool done;
-    if (haveArchiveStat && isTheArchive(outputPath, archiveStat)) {
-      done = false;
-      error = printable(outputPath) +
-              ": is the archive being extracted, not overwritten";
-    } else {
-      done = extractor.extract(*entry, root, &error);
+
+  OrderedWork work;
+  work.items = selected.size();
+  work.workers = workers;
+  // With one worker, index order is kept without asking.
+  if (workers > 1)
+    work.startAfter = [&](std::size_t i) {
+      return conflicts.add(*selected[i]);
+    };
+  work.together = [&](std::size_t i) {
+    return selected[i]->directory == selected[i - 1]->directory;
+  };
+  work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
+    const fileInfo& entry = *selected[i];
+    if (haveArchiveStat &&
+        isTheArchive(outputPathOf(root, entry), archiveStat)) {
+      outcome->error = printable(outputPathOf(root, entry)) +
+                       ": is the archive being extracted, not overwritten";
+      return;
     }
-    if (done) {
+    outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
+  };
+  work.release = [&](std::size_t i, const ItemOutcome& outcome) {
+    const fileInfo& entry = *selected[i];
+    if (outcome.done) {
       ++doneFiles;
-      doneBytes += entry->size;
+      doneBytes += entry.size;
     } else {
       ++failed;
       progress.clear();
-      reportError(error);
+      reportError(outcome.error);
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPath) << " ... "
-                << (done ? "done" : "failed") << std::endl;
+      std::cout << "extract : " << printable(outputPathOf(root, entry))
+                << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry->size);
-  }
+    progress.advance(entry.size);
+  };
+  runOrdered(work);
   progress.clear();
 
   bool outputWritten = true;

@@ -1,5 +1,8 @@
 #include "platform.h"
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +17,15 @@ int _mkdir(const char* path) { return ::mkdir(path, 0777) == 0 ? 0 : -1; }
 
 int _access(const char* path, int mode) {
   return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
+}
+
+unsigned usableProcessors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (::sched_getaffinity(0, sizeof set, &set) == 0)
+    return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  return 0;
 }
 
 void reportWriteFailuresAsErrors() {

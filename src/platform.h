@@ -44,6 +44,10 @@ bool closeFile(int fd);
 // True when standard output is a terminal.
 bool standardOutputIsTerminal();
 
+// The number of processors this process may run on (its affinity mask where
+// the system has one), or 0 when the system does not say.
+unsigned usableProcessors();
+
 // From here on, a write that the system refuses fails with an error the
 // caller sees instead of ending the process: a write to a pipe that no one
 // reads fails with EPIPE, one past the process's file-size limit with EFBIG.
