@@ -1,7 +1,5 @@
 #include "cfsi_extract.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -18,15 +16,6 @@
 
 namespace {
 
-// The output folder and every missing level above it, like "mkdir -p".
-// Failures are left to the entries' own creation to report.
-void makeOutputFolder(const std::string& dir) {
-  for (std::size_t slash = dir.find('/', 1); slash != std::string::npos;
-       slash = dir.find('/', slash + 1))
-    platform::_mkdir(dir.substr(0, slash).c_str());
-  platform::_mkdir(dir.c_str());
-}
-
 std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   std::vector<std::string> wanted;
   for (const std::string& ext : options.extensions)
@@ -35,12 +24,12 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| describes: extracting an
+// True when |path| names the very file |archive| identifies: extracting an
 // entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path, const struct stat& archive) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_dev == archive.st_dev &&
-         st.st_ino == archive.st_ino;
+bool isTheArchive(const std::string& path,
+                  const platform::FileIdentity& archive) {
+  platform::FileIdentity identity;
+  return platform::identify(path, &identity) && identity == archive;
 }
 
 }  // namespace
@@ -48,7 +37,7 @@ bool isTheArchive(const std::string& path, const struct stat& archive) {
 unsigned defaultJobs() {
   unsigned n = platform::usableProcessors();
   if (n == 0) n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n;
+  return std::min(std::max(n, 1u), kMaxJobs);
 }
 
 int runExtract(const ExtractOptions& options) {
@@ -87,11 +76,13 @@ int runExtract(const ExtractOptions& options) {
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
   if (root.back() != '/') root += '/';
-  makeOutputFolder(options.outputDir);
+  // The output folder and every missing level above it, like "mkdir -p".
+  // Failures are left to the entries' own creation to report.
+  platform::makeFolderChain(options.outputDir);
 
-  struct stat archiveStat;
-  const bool haveArchiveStat =
-      ::stat(options.archivePath.c_str(), &archiveStat) == 0;
+  platform::FileIdentity archiveIdentity;
+  const bool haveArchiveIdentity =
+      platform::identify(options.archivePath, &archiveIdentity);
   const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
       options.jobs != 0 ? options.jobs : defaultJobs(),
       std::max<std::size_t>(selected.size(), 1)));
@@ -119,8 +110,8 @@ int runExtract(const ExtractOptions& options) {
   };
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
     const fileInfo& entry = *selected[i];
-    if (haveArchiveStat &&
-        isTheArchive(outputPathOf(root, entry), archiveStat)) {
+    if (haveArchiveIdentity &&
+        isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
       outcome->error = printable(outputPathOf(root, entry)) +
                        ": is the archive being extracted, not overwritten";
       return;
@@ -142,7 +133,7 @@ int runExtract(const ExtractOptions& options) {
       std::cout << "extract : " << printable(outputPathOf(root, entry))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry.size);
+    progress.fileDone();
   };
   runOrdered(work);
   progress.clear();

@@ -40,16 +40,14 @@ class EntryExtractor {
                std::string* error);
 
  private:
-  // Makes every level of |folderPath| in turn; true when the last one was
-  // made by this call.
-  bool makeFolderChain(const std::string& folderPath);
   // Makes sure the folder path exists as far as step 3 above can: one
   // existence test per path, then the chain when it is missing.
   void ensureFolder(const std::string& folderPath);
 
-  // Creates or empties the file at |outputPath| as open(2) with O_CREAT and
-  // O_TRUNC would, with the same result and the same errno on failure, as
-  // long as no one else moves or removes its folder during the run.
+  // Creates or empties the file at |outputPath| as
+  // platform::createOutputFile would, with the same result and the same
+  // reason on failure, as long as no one else moves or removes its folder
+  // during the run.
   int createOutput(const std::string& outputPath);
   // Closes the folder createOutput holds open, if any.
   void forgetParent();
