@@ -47,6 +47,8 @@ std::string drainTerminal(int master) {
 
 }  // namespace
 
+bool systemHasFileSizeLimits() { return true; }
+
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options) {
