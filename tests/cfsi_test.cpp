@@ -202,6 +202,7 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "a.cfsi"},   {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"}, {"extract", "a.cfsi", "-v", "-o", "out"},
       {"--help"},           {"pack", "--help"},
+      {"--version"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
