@@ -21,12 +21,13 @@ std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
   archive::Index index;
   std::string error;
   const archive::IndexStatus status = archive::readIndex(
-      archivePath, &index, &error,
-      [&extensionFilter](const fileInfo& entry) {
+      archivePath, &index, &error, [&extensionFilter](const fileInfo& entry) {
         return extensionFilter.empty() ||
                extensionOf(entry.name) == extensionFilter;
       });
   dataStart = index.dataStart;
+  indexedFile_ = index.identity;
+  indexedSize_ = index.archiveSize;
   switch (status) {
     case archive::IndexStatus::kComplete:
       return std::move(index.entries);
@@ -52,7 +53,7 @@ std::int64_t QVRFunction::deltaHexaSector(std::int64_t position) {
 bool QVRFunction::extractFiles(std::string archivePath, std::string outputRoot,
                                std::vector<fileInfo> entries,
                                std::string extensionFilter) {
-  EntryExtractor extractor(archivePath, dataStart);
+  EntryExtractor extractor(archivePath, dataStart, indexedFile_, indexedSize_);
   platform::_mkdir(outputRoot.c_str());
   bool allDone = true;
   std::string error;

@@ -135,6 +135,7 @@ IndexStatus readIndex(const std::string& path, Index* index,
     return IndexStatus::kUnopenable;
   }
   index->archiveSize = st.st_size;
+  platform::identityOf(fd, &index->identity);
 
   SequentialReader in(fd);
   std::string where;  // what was being read when the bytes ran out

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "QVRFunction.h"
+#include "platform.h"
 
 namespace archive {
 
@@ -77,6 +78,7 @@ struct Index {
   std::int64_t indexEnd = -1;     // first byte after the terminating record
   std::int64_t dataStart = -1;    // indexEnd moved up to a multiple of 16
   std::int64_t archiveSize = -1;  // length of the archive file in bytes
+  platform::FileIdentity identity;  // the file the index was read from
 };
 
 // Reads the whole index of the archive at |path| into |index|. On anything

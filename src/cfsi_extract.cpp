@@ -1,7 +1,5 @@
 #include "cfsi_extract.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <iostream>
 
@@ -29,14 +27,6 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
     wanted.push_back(!ext.empty() && ext[0] == '.' ? ext.substr(1) : ext);
   if (wanted.empty()) wanted.push_back("dds");
   return wanted;
-}
-
-// True when |path| names the very file |archive| describes: extracting an
-// entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path, const struct stat& archive) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_dev == archive.st_dev &&
-         st.st_ino == archive.st_ino;
 }
 
 }  // namespace
@@ -74,23 +64,14 @@ int runExtract(const ExtractOptions& options) {
   if (root.back() != '/') root += '/';
   makeOutputFolder(options.outputDir);
 
-  struct stat archiveStat;
-  const bool haveArchiveStat =
-      ::stat(options.archivePath.c_str(), &archiveStat) == 0;
-  EntryExtractor extractor(options.archivePath, index.dataStart);
+  EntryExtractor extractor(options.archivePath, index.dataStart, index.identity,
+                           index.archiveSize);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
   for (const fileInfo* entry : selected) {
     const std::string outputPath = outputPathOf(root, *entry);
-    bool done;
-    if (haveArchiveStat && isTheArchive(outputPath, archiveStat)) {
-      done = false;
-      error = printable(outputPath) +
-              ": is the archive being extracted, not overwritten";
-    } else {
-      done = extractor.extract(*entry, root, &error);
-    }
+    const bool done = extractor.extract(*entry, root, &error);
     if (done) {
       ++doneFiles;
       doneBytes += entry->size;
@@ -101,8 +82,8 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPath)
-                << " ... " << (done ? "done" : "failed") << std::endl;
+      std::cout << "extract : " << printable(outputPath) << " ... "
+                << (done ? "done" : "failed") << std::endl;
     }
     progress.advance(entry->size);
   }
@@ -114,7 +95,8 @@ int runExtract(const ExtractOptions& options) {
     outputWritten = static_cast<bool>(std::cout);
     if (!outputWritten) reportError("standard output: write error");
   }
-  reportError(std::to_string(doneFiles) + (doneFiles == 1 ? " file, " : " files, ") +
+  reportError(std::to_string(doneFiles) +
+              (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
   return failed == 0 && outputWritten ? 0 : 1;

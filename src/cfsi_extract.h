@@ -18,8 +18,7 @@ struct ExtractOptions {
 
 // Extracts the selected entries of the archive into the output folder with
 // the extractor's rules (EntryExtractor::extract), making the folder and its
-// missing parents first. An entry whose output file would be the archive
-// itself fails without touching it. Failures are reported on standard error, one line
+// missing parents first. Failures are reported on standard error, one line
 // each; a summary line follows (files and bytes extracted, failures). On a
 // terminal, standard error also shows a progress bar during long runs.
 // Nothing is extracted when the index is incomplete. Returns the exit

@@ -6,95 +6,94 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "archive_index.h"
 #include "copy_range.h"
 #include "entry_paths.h"
-#include "platform.h"
 #include "report.h"
 
 EntryExtractor::EntryExtractor(const std::string& archivePath,
-                               std::int64_t dataStart)
-    : archivePath_(archivePath), dataStart_(dataStart) {
+                               std::int64_t dataStart,
+                               const platform::FileIdentity& identity,
+                               std::int64_t archiveSize)
+    : archivePath_(archivePath), dataStart_(dataStart), identity_(identity) {
   // O_NONBLOCK keeps a FIFO in place of the archive from blocking the open
   // (see archive::readIndex); it makes no difference to a regular file.
   fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
+  platform::FileIdentity opened;
   if (fd_ < 0) {
     openError_ = std::strerror(errno);
   } else if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     openError_ = "not a regular file";
   } else {
     archiveSize_ = st.st_size;
+    // Only an index that was read can be compared with; without one,
+    // every entry with data fails anyway.
+    replaced_ = dataStart >= 0 &&
+                (!platform::identityOf(fd_, &opened) || !(opened == identity) ||
+                 archiveSize_ != archiveSize);
   }
 }
 
 EntryExtractor::~EntryExtractor() {
   if (fd_ >= 0) ::close(fd_);
-  forgetParent();
 }
 
-void EntryExtractor::forgetParent() {
-  if (parentFd_ >= 0) ::close(parentFd_);
-  parentFd_ = -1;
-  parentPath_.clear();
-}
-
-int EntryExtractor::createOutput(const std::string& outputPath) {
-  // O_NONBLOCK: a FIFO already at the output path fails the entry (ENXIO)
-  // instead of waiting forever for a reader; regular files are unaffected.
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
-  // Opening by the full path walks every level of it again for each file;
-  // on a tree of small files that walk is about a tenth of the run. The folder the
-  // file goes in is held open instead while entries keep going there, and
-  // the file is made by its last name alone. Whatever that cannot serve
-  // (no folder part, a name ending in "/", a folder that does not open)
-  // goes by the full path, so errors and results stay those of open().
-  const std::size_t slash = outputPath.rfind('/');
-  if (slash == std::string::npos || slash == 0 ||
-      slash + 1 == outputPath.size())
-    return ::open(outputPath.c_str(), kFlags, 0666);
-  if (parentPath_.size() != slash ||
-      outputPath.compare(0, slash, parentPath_) != 0) {
-    forgetParent();
-    const std::string parent = outputPath.substr(0, slash);
-    // O_RDONLY rather than Linux's O_PATH, to stay within POSIX: a folder
-    // that may be searched but not read fails here and takes the full path.
-    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return ::open(outputPath.c_str(), kFlags, 0666);
-    parentFd_ = fd;
-    parentPath_ = parent;
+bool EntryExtractor::writeFile(const platform::Folder& folder,
+                               const std::string& fileName,
+                               const std::string& outputPath,
+                               std::int64_t start, std::uint32_t size,
+                               std::string* error) {
+  // Made at the path itself when the name is free, which is the common
+  // case and costs nothing more; only something already there makes the
+  // file go beside it first.
+  platform::OutputFile file;
+  int err = file.create(folder, fileName, false);
+  if (err == EEXIST) {
+    platform::FileIdentity there;
+    switch (platform::kindAt(folder, fileName, &there)) {
+      case platform::EntryKind::kFolder:
+        err = EISDIR;
+        break;
+      case platform::EntryKind::kSpecial:
+        *error = "cannot create " + printable(outputPath) +
+                 ": a FIFO, device or socket has that name; left as it is";
+        return false;
+      case platform::EntryKind::kFile:
+        if (there == identity_) {
+          *error = printable(outputPath) +
+                   ": is the archive being extracted, not overwritten";
+          return false;
+        }
+        err = file.create(folder, fileName, true);
+        break;
+      case platform::EntryKind::kLink:
+      case platform::EntryKind::kNone:  // gone meanwhile
+        err = file.create(folder, fileName, true);
+        break;
+    }
   }
-  return ::openat(parentFd_, outputPath.c_str() + slash + 1, kFlags, 0666);
-}
-
-bool EntryExtractor::makeFolderChain(const std::string& folderPath) {
-  // Every level in turn, from the first: a level that exists or cannot be
-  // made is passed over, and the file's own creation reports what matters.
-  std::vector<std::string> levels;
-  QVRFunction().split(folderPath, '/', levels);
-  if (levels.empty()) return false;
-  std::string current = levels[0];
-  int made = platform::_mkdir(current.c_str());
-  for (std::size_t i = 1; i < levels.size(); ++i) {
-    current += '/';
-    current += levels[i];
-    made = platform::_mkdir(current.c_str());
+  if (err != 0) {
+    *error = "cannot create " + printable(outputPath) + ": " +
+             platform::errorText(err);
+    return false;
   }
-  return made == 0;
-}
-
-void EntryExtractor::ensureFolder(const std::string& folderPath) {
-  // Entries come folder by folder, so most share the folder of the entry
-  // before; one existence test per path instead of one per entry saves a
-  // system call on every small file.
-  if (knownFolders_.count(folderPath) != 0) return;
-  // A chain whose last level was not made (something in the way) leaves the
-  // path unknown, so a later entry tests it and tries the chain again.
-  if (platform::_access(folderPath.c_str(), 0) != -1 ||
-      makeFolderChain(folderPath))
-    knownFolders_.insert(folderPath);
+  std::string copyError;
+  if (!copyRange(fd_, start, size, file.descriptor(), &copyError)) {
+    file.discard();
+    *error = printable(outputPath) + ": " + copyError +
+             "; the partial file was removed";
+    return false;
+  }
+  err = file.commit();
+  if (err != 0) {
+    *error = printable(outputPath) +
+             ": cannot complete the file: " + platform::errorText(err) +
+             "; the partial file was removed";
+    return false;
+  }
+  return true;
 }
 
 bool EntryExtractor::extract(const fileInfo& entry,
@@ -104,6 +103,12 @@ bool EntryExtractor::extract(const fileInfo& entry,
   if (!isSafeEntryPath(entry.directory, entry.name)) {
     *error = printable(outputPath) +
              ": unsafe path (a \"..\" level or a zero byte), not extracted";
+    return false;
+  }
+  if (replaced_) {
+    *error = printable(outputPath) + ": " + printable(archivePath_) +
+             " is no longer the file whose index was read (replaced or "
+             "changed since), not extracted";
     return false;
   }
 
@@ -128,28 +133,14 @@ bool EntryExtractor::extract(const fileInfo& entry,
     }
   }
 
-  ensureFolder(folderPathOf(outputRoot, entry));
-
-  const int out = createOutput(outputPath);
-  if (out < 0) {
-    *error = "cannot create " + printable(outputPath) + ": " +
-             std::strerror(errno);
-    return false;
-  }
-  std::string copyError;
-  bool ok = copyRange(fd_, start, entry.size, out, &copyError);
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    copyError = std::string("close failed: ") + std::strerror(errno);
-  }
-  if (!ok) {
-    ::unlink(outputPath.c_str());
-    // A folder path without a final "/" can name this very file (under more
-    // than one spelling), so what was known to exist is known no longer.
-    // Failures are rare; testing every folder again costs little.
-    knownFolders_.clear();
-    *error = printable(outputPath) + ": " + copyError +
-             "; the partial file was removed";
-  }
-  return ok;
+  std::string fileName;
+  const platform::Folder* folder =
+      folders_.folderFor(outputRoot, entry, &fileName, error);
+  const bool done =
+      folder != nullptr &&
+      writeFile(*folder, fileName, outputPath, start, entry.size, error);
+  // A failure may have changed what the folders hold (a file removed where
+  // a later directory without a final "/" names a folder); look again.
+  if (!done) folders_.forget();
+  return done;
 }
