@@ -18,6 +18,13 @@ if(EGF_HAVE_CFSI)
   list(APPEND EGF_PROGRAMS cfsi)
 endif()
 
+# The manual pages name the version they describe. Both are configured, so
+# tools/check-docs.sh can lint them wherever cfsi cannot be built.
+foreach(page extractGameFile.1 cfsi.1)
+  configure_file("man/${page}.in" "${CMAKE_CURRENT_BINARY_DIR}/man/${page}"
+                 @ONLY)
+endforeach()
+
 if(WIN32)
   # A Windows user unpacks the .zip and runs the programs where they are,
   # with the README and the LICENSE beside them.
@@ -26,6 +33,10 @@ if(WIN32)
 else()
   install(TARGETS ${EGF_PROGRAMS} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
   install(FILES README.md LICENSE DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+  foreach(program ${EGF_PROGRAMS})
+    install(FILES "${CMAKE_CURRENT_BINARY_DIR}/man/${program}.1"
+            DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  endforeach()
   # Debian's place for the licence, in its machine-readable form.
   # Its licence text is indented by one space, an empty line written " .".
   file(READ LICENSE EGF_LICENSE_TEXT)
@@ -47,13 +58,14 @@ set(CPACK_PACKAGE_VENDOR "the extractGameFile developers")
 set(CPACK_PACKAGE_CONTACT "${EGF_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "unpacks and repacks cfsi game-data archives")
+# CPack puts the summary first; Debian wants the rest in short lines.
 set(CPACK_PACKAGE_DESCRIPTION
-    "extractGameFile unpacks the DDS textures of the game-data archive \
-00000000.cfsi in the working folder into extract/. cfsi lists, extracts, \
-checks and repacks cfsi archives of any name, for modding: take the \
-textures out, edit them, and pack them back into an archive the game reads. \
-Both refuse unsafe paths and data outside the archive, and never write \
-outside their output folder.")
+    "extractGameFile unpacks the DDS textures of the game-data archive
+00000000.cfsi in the working folder into extract/. cfsi lists, extracts,
+checks and repacks cfsi archives of any name, for modding: take the
+textures out, edit them, and pack them back into an archive the game
+reads. Both refuse unsafe paths and data outside the archive, and never
+write outside their output folder.")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_CURRENT_SOURCE_DIR}/LICENSE")
 set(CPACK_RESOURCE_FILE_README "${CMAKE_CURRENT_SOURCE_DIR}/README.md")
 set(CPACK_STRIP_FILES ON)
@@ -70,7 +82,7 @@ else()
   # Debian's control file has no licence field: the licence is named in the
   # description and given in full in /usr/share/doc/PACKAGE/copyright.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}\n.\nLicense: MIT.")
+      "${CPACK_PACKAGE_DESCRIPTION}\n.\nLicense: MIT.")
   # The run-time libraries the programs link, found by dpkg-shlibdeps
   # (dpkg-dev) instead of a list to keep up to date by hand.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
