@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "archive_builder.h"
 #include "extract_run.h"
 #include "process.h"
@@ -258,6 +260,44 @@ TEST(ExtractRun, KeepsTheArchivesOwnConventions) {
         {"extract/a/b/x.dds", "0"}}},
   };
   for (const RunCase& c : cases) run(c);
+}
+
+TEST(ExtractRun, AnInterruptedRunRemovesTheFileItWasWriting) {
+  struct Case {
+    const char* what;
+    int sig;
+    bool fileThere;  // a file already has the output path
+  };
+  const Case cases[] = {
+      {"SIGINT, a new file", SIGINT, false},
+      {"SIGTERM, a file replaced", SIGTERM, true},
+      {"SIGHUP, a new file", SIGHUP, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    fixture::writeHugeArchive(work.at(kArchive));
+    fixture::makeFolder(work.at("extract"));
+    fixture::makeFolder(work.at("extract/big"));
+    if (c.fileThere) fixture::writeFile(work.at("extract/big/huge.dds"), "mine");
+    fixture::ProcessOptions options;
+    options.whileRunning =
+        fixture::signalWhenAFileGrowsIn(work.at("extract/big"), c.sig);
+    const auto result =
+        fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path(), options);
+    EXPECT_EQ(result.signal, c.sig);
+    EXPECT_EQ(result.out, "Arbo read\n");
+    // A partial file left behind is not read whole into memory.
+    struct stat st;
+    if (::stat(work.at("extract/big/huge.dds").c_str(), &st) == 0 &&
+        st.st_size > 4) {
+      ADD_FAILURE() << "a partial file of " << st.st_size << " bytes was left";
+      ::unlink(work.at("extract/big/huge.dds").c_str());
+    }
+    EXPECT_EQ(fixture::treeOf(work.at("extract")),
+              c.fileThere ? (Tree{{"big/", ""}, {"big/huge.dds", "mine"}})
+                          : (Tree{{"big/", ""}}));
+  }
 }
 
 }  // namespace
