@@ -46,14 +46,17 @@ _cfsi() {
   case "$command $prev" in
     "extract -o" | "extract --output") _cfsi_folders "$cur"; return ;;
     "extract --ext") COMPREPLY=($(compgen -W 'dds' -- "$cur")); return ;;
+    "extract -j" | "extract --jobs") COMPREPLY=($(compgen -W "$(nproc 2>/dev/null || echo 1)" -- "$cur")); return ;;
+    # A pattern is the user's to write.
+    "list --exclude" | "extract --exclude") return ;;
     "pack -o" | "pack --output" | "pack --like") _cfsi_archives "$cur"; return ;;
   esac
 
   if [[ $cur == -* ]]; then
     local options
     case $command in
-      list) options='--json' ;;
-      extract) options='-o --output --ext --all -v --verbose' ;;
+      list) options='--json --exclude' ;;
+      extract) options='-o --output --ext --all -v --verbose --exclude -j --jobs' ;;
       verify) options='' ;;
       pack) options='-o --output --like' ;;
       *) return ;;

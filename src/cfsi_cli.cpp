@@ -13,27 +13,51 @@
 namespace {
 
 const char kUsage[] =
-    "usage: cfsi list [--json] ARCHIVE\n"
-    "       cfsi extract ARCHIVE [-o DIR] [--ext EXT]... [--all] [-v]\n"
+    "usage: cfsi list [--json] ARCHIVE [PATTERN]... [--exclude PATTERN]...\n"
+    "       cfsi extract ARCHIVE [PATTERN]... [--exclude PATTERN]... [-o DIR]\n"
+    "                    [--ext EXT]... [--all] [-v] [-j N]\n"
     "       cfsi verify ARCHIVE\n"
     "       cfsi pack DIR -o ARCHIVE [--like OLD]\n";
 
+// How patterns match, for the help of each command that takes them.
+const char kPatternHelp[] =
+    "A PATTERN is matched against the whole of directory plus name, with\n"
+    "the shell's wildcards: * (any bytes, \"/\" included), ?, [a-z] and\n"
+    "[!a-z]; a backslash quotes the next character. A path also names\n"
+    "itself. A PATTERN that names no entry is reported and makes the exit\n"
+    "status 1; the rest is still done.\n";
+
+// Adds the PATTERN arguments and the --exclude option to |command|.
+void addPathFilter(CLI::App* command, PathFilter* filter, const char* what) {
+  command->add_option("PATTERN", filter->patterns, what);
+  command
+      ->add_option("--exclude", filter->excludes,
+                   "Leave out the entries this pattern names (repeatable)")
+      ->type_name("PATTERN")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 const char kMoreHelp[] = "Try 'cfsi --help' or 'cfsi COMMAND --help'.\n";
 
-// The usage line of one command, from kUsage.
+// The usage of one command, from kUsage.
 std::string usageOf(const std::string& command) {
   const std::string usage = kUsage;
   const std::size_t at = usage.find("cfsi " + command + " ");
   if (command.empty() || at == std::string::npos) return usage;
-  const std::size_t end = usage.find('\n', at);
-  return "usage: " + usage.substr(at, end + 1 - at);
+  // A command's usage runs on to the next command's line.
+  std::size_t end = usage.find("\n       cfsi ", at);
+  end = end == std::string::npos ? usage.size() : end + 1;
+  return "usage: " + usage.substr(at, end - at);
 }
 
 }  // namespace
 
 int runCfsi(int argc, char** argv) {
   CLI::App app(
-      "cfsi: list, extract, verify and repack cfsi game-data archives.", "cfsi");
+      "cfsi: list, extract, verify and repack cfsi game-data archives.",
+      "cfsi");
   app.require_subcommand(1, 1);
   app.set_version_flag("--version", std::string("cfsi ") + EGF_VERSION,
                        "Print the name and version, then exit");
@@ -43,12 +67,15 @@ int runCfsi(int argc, char** argv) {
 
   std::string archivePath;
   bool json = false;
-  CLI::App* list = app.add_subcommand(
-      "list", "Print the archive's entries in index order.");
+  CLI::App* list =
+      app.add_subcommand("list", "Print the archive's entries in index order.");
   list->add_option("ARCHIVE", archivePath, "The archive to read")->required();
+  PathFilter listFilter;
+  addPathFilter(list, &listFilter, "List only the entries these name");
   list->add_flag("--json", json,
                  "One JSON array of {directory, name, offset, size}");
   list->footer(
+      std::string(kPatternHelp) +
       "Text: the size in bytes right-aligned in 10 columns, two spaces, then\n"
       "directory and name, control bytes written as \\xHH.\n"
       "JSON: \"offset\" is the byte distance from the data area's start. A\n"
@@ -56,19 +83,23 @@ int runCfsi(int argc, char** argv) {
       "an object {\"hex\": \"...\"} holding its bytes as lowercase hex pairs.");
 
   ExtractOptions extractOptions;
-  CLI::App* extract = app.add_subcommand(
-      "extract", "Extract entries into a folder tree.");
-  extract->add_option("ARCHIVE", extractOptions.archivePath,
-                      "The archive to read")
+  CLI::App* extract =
+      app.add_subcommand("extract", "Extract entries into a folder tree.");
+  extract
+      ->add_option("ARCHIVE", extractOptions.archivePath, "The archive to read")
       ->required();
-  extract->add_option("-o,--output", extractOptions.outputDir,
-                      "Output folder (default: extract)")
+  addPathFilter(extract, &extractOptions.paths,
+                "Extract the entries these name, whatever their extension "
+                "(--ext narrows them)");
+  extract
+      ->add_option("-o,--output", extractOptions.outputDir,
+                   "Output folder (default: extract)")
       ->type_name("DIR");
   CLI::Option* ext =
       extract
           ->add_option("--ext", extractOptions.extensions,
                        "Extract entries with this extension (repeatable; "
-                       "default: dds)")
+                       "default: dds, or any with a PATTERN)")
           ->type_name("EXT")
           ->expected(1)
           ->allow_extra_args(false)
@@ -77,7 +108,16 @@ int runCfsi(int argc, char** argv) {
       ->excludes(ext);
   extract->add_flag("-v,--verbose", extractOptions.verbose,
                     "Print an 'extract : PATH ... done' line per entry");
+  extract
+      ->add_option("-j,--jobs", extractOptions.jobs,
+                   "Entries extracted at the same time (default: the "
+                   "number of processors, here " +
+                       std::to_string(defaultJobs()) +
+                       "); the results are those of -j 1")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1024u));
   extract->footer(
+      std::string(kPatternHelp) +
       "Unsafe paths and data outside the archive are refused, a failed copy\n"
       "leaves no partial file, and a failed entry never stops a later one.\n"
       "A summary line goes to standard error; on a terminal, long runs show\n"
@@ -142,7 +182,7 @@ int runCfsi(int argc, char** argv) {
     return 2;
   }
 
-  if (list->parsed()) return runList(archivePath, json);
+  if (list->parsed()) return runList(archivePath, json, listFilter);
   if (verify->parsed()) return runVerify(archivePath);
   if (extract->parsed()) {
     if (extractOptions.outputDir.empty()) {

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
+#include <thread>
 
 #include "archive_index.h"
 #include "entry_paths.h"
 #include "extractor.h"
+#include "ordered_work.h"
+#include "output_conflicts.h"
 #include "platform.h"
 #include "progress.h"
 #include "report.h"
@@ -31,6 +35,12 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
 
 }  // namespace
 
+unsigned defaultJobs() {
+  unsigned n = platform::usableProcessors();
+  if (n == 0) n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : n;
+}
+
 int runExtract(const ExtractOptions& options) {
   archive::Index index;
   std::string error;
@@ -48,45 +58,75 @@ int runExtract(const ExtractOptions& options) {
     return 1;
   }
 
+  EntrySelection paths(options.paths);
+  const bool anyExtension =
+      options.all || (paths.hasPatterns() && options.extensions.empty());
   const std::vector<std::string> wanted = wantedExtensions(options);
   std::vector<const fileInfo*> selected;
   std::uint64_t selectedBytes = 0;
   for (const fileInfo& entry : index.entries) {
-    if (options.all || std::find(wanted.begin(), wanted.end(),
-                                 extensionOf(entry.name)) != wanted.end()) {
+    if (paths.takes(entry) &&
+        (anyExtension || std::find(wanted.begin(), wanted.end(),
+                                   extensionOf(entry.name)) != wanted.end())) {
       selected.push_back(&entry);
       selectedBytes += entry.size;
     }
   }
+  const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
   if (root.back() != '/') root += '/';
   makeOutputFolder(options.outputDir);
 
-  EntryExtractor extractor(options.archivePath, index.dataStart, index.identity,
-                           index.archiveSize);
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
+      options.jobs != 0 ? options.jobs : defaultJobs(),
+      std::max<std::size_t>(selected.size(), 1)));
+  // One extractor per worker: each keeps its own open archive, folder
+  // cache and open folder, so workers share nothing while they extract.
+  std::vector<std::unique_ptr<EntryExtractor>> extractors;
+  for (unsigned w = 0; w < workers; ++w)
+    extractors.push_back(
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
+                                         index.identity, index.archiveSize));
+  OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
-  for (const fileInfo* entry : selected) {
-    const std::string outputPath = outputPathOf(root, *entry);
-    const bool done = extractor.extract(*entry, root, &error);
-    if (done) {
+
+  OrderedWork work;
+  work.items = selected.size();
+  work.workers = workers;
+  // With one worker, index order is kept without asking.
+  if (workers > 1)
+    work.startAfter = [&](std::size_t i) {
+      return conflicts.add(*selected[i]);
+    };
+  work.together = [&](std::size_t i) {
+    return selected[i]->directory == selected[i - 1]->directory;
+  };
+  work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
+    const fileInfo& entry = *selected[i];
+    outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
+  };
+  work.release = [&](std::size_t i, const ItemOutcome& outcome) {
+    const fileInfo& entry = *selected[i];
+    if (outcome.done) {
       ++doneFiles;
-      doneBytes += entry->size;
+      doneBytes += entry.size;
     } else {
       ++failed;
       progress.clear();
-      reportError(error);
+      reportError(outcome.error);
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPath) << " ... "
-                << (done ? "done" : "failed") << std::endl;
+      std::cout << "extract : " << printable(outputPathOf(root, entry))
+                << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry->size);
-  }
+    progress.advance(entry.size);
+  };
+  runOrdered(work);
   progress.clear();
 
   bool outputWritten = true;
@@ -99,5 +139,5 @@ int runExtract(const ExtractOptions& options) {
               (doneFiles == 1 ? " file, " : " files, ") +
               std::to_string(doneBytes) + " bytes extracted to " +
               printable(root) + ", " + std::to_string(failed) + " failed");
-  return failed == 0 && outputWritten ? 0 : 1;
+  return failed == 0 && outputWritten && everyPatternMatched ? 0 : 1;
 }

@@ -39,11 +39,14 @@ void printJson(const archive::Index& index) {
 
 }  // namespace
 
-int runList(const std::string& archivePath, bool json) {
+int runList(const std::string& archivePath, bool json,
+            const PathFilter& filter) {
   archive::Index index;
   std::string error;
-  const archive::IndexStatus status =
-      archive::readIndex(archivePath, &index, &error);
+  EntrySelection selection(filter);
+  const archive::IndexStatus status = archive::readIndex(
+      archivePath, &index, &error,
+      [&selection](const fileInfo& entry) { return selection.takes(entry); });
   if (status == archive::IndexStatus::kUnopenable) {
     reportError("cannot open " + printable(archivePath) + ": " + error);
     return 1;
@@ -58,6 +61,8 @@ int runList(const std::string& archivePath, bool json) {
   if (status != archive::IndexStatus::kComplete) {
     reportError(printable(archivePath) + ": " + error +
                 "; the entries before it are listed");
+    exitStatus = 1;
+  } else if (selection.reportUnmatched() > 0) {
     exitStatus = 1;
   }
   if (!std::cout) {

@@ -17,7 +17,8 @@ std::string systemError(const char* what) {
 
 bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
                   std::string* error) {
-  static std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
+  // One buffer per thread: extractions may run on several at once.
+  thread_local std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
   while (size > 0) {
     const std::size_t want =
         size < kBufferBytes ? static_cast<std::size_t>(size) : kBufferBytes;

@@ -13,6 +13,7 @@
 //
 // Returns false when a read or write fails or |in| ends before |size| bytes;
 // |error| then says which and why. Nothing is ever written that was not read.
+// Several threads may copy at once.
 bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error);
 

@@ -17,6 +17,10 @@ int _mkdir(const char* path);
 // not exist, any other result that it does.
 int _access(const char* path, int mode);
 
+// The number of processors this process may run on (its affinity mask where
+// the system has one), or 0 when the system does not say.
+unsigned usableProcessors();
+
 // From here on, a write that the system refuses fails with an error the
 // caller sees instead of ending the process: a write to a pipe that no one
 // reads fails with EPIPE, one past the process's file-size limit with EFBIG.

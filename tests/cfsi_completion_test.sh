@@ -70,6 +70,7 @@ expect "cfsi pack " mods
 expect "cfsi pack mods -o " game.cfsi mods
 expect "cfsi pack mods -o new.cfsi --like " game.cfsi mods
 expect "cfsi list --j" --json
+expect "cfsi list game.cfsi --exclude "  # a pattern: nothing to offer
 
 if ((failures > 0)); then
   echo "$failures completion check(s) failed"
