@@ -4,7 +4,7 @@
 // is expected to print, and in entries the number of entries. The same kind
 // and scale always give the same bytes, so runs on different days compare.
 //
-//   make_bench_data large|small|million SCALE OUTDIR
+//   make_bench_data large|small|million|longdir|emptynames SCALE OUTDIR
 //
 // large:   ~2,000 entries, ~1 GiB, ~80% of the bytes in "dds" entries,
 //          in 50 directories.
@@ -12,6 +12,14 @@
 //          directories.
 // million: ~1,000,000 entries of 1 to 16 bytes, 1 in 1,000 "dds", in
 //          directories of 1,000 entries.
+// longdir: 2,000,000 entries "a.dds" of 0 bytes, all under one directory
+//          name of 255 bytes: an index of ~28 MB whose every entry is
+//          selected and names one path.
+// emptynames: 1,000,000 entries with an empty directory and an empty
+//          name, of 1 byte each.
+// The last two are archives a stranger could send to make a reader hold
+// far more than the index's size; for them only the archive and the entry
+// count are written (their trees and output are not compared).
 // SCALE multiplies the entry counts and byte totals (1 gives the sizes
 // above). Entry contents are pseudo-random, so nothing compresses.
 #include <fcntl.h>
@@ -160,11 +168,34 @@ DataSet million(double scale, Random* random) {
   return set;
 }
 
+DataSet longDirectory(double scale) {
+  DataSet set;
+  const std::size_t count = scaled(2000000, scale, 1000);
+  const std::string directory = std::string(254, 'd') + "/";
+  for (std::size_t i = 0; i < count; ++i) {
+    set.entries.push_back({directory, "a.dds", 0});
+    set.selected.push_back(true);
+  }
+  return set;
+}
+
+DataSet emptyNames(double scale) {
+  DataSet set;
+  const std::size_t count = scaled(1000000, scale, 1000);
+  for (std::size_t i = 0; i < count; ++i) {
+    set.entries.push_back({"", "", 1});
+    set.selected.push_back(false);
+  }
+  return set;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 4)
-    fail("usage: make_bench_data large|small|million SCALE OUTDIR");
+    fail(
+        "usage: make_bench_data large|small|million|longdir|emptynames SCALE "
+        "OUTDIR");
   const std::string kind = argv[1];
   const double scale = std::atof(argv[2]);
   const std::string outDir = argv[3];
@@ -178,6 +209,10 @@ int main(int argc, char** argv) {
     set = small(scale, &random);
   else if (kind == "million")
     set = million(scale, &random);
+  else if (kind == "longdir")
+    set = longDirectory(scale);
+  else if (kind == "emptynames")
+    set = emptyNames(scale);
   else
     fail("unknown kind " + kind);
 
@@ -186,10 +221,13 @@ int main(int argc, char** argv) {
   if (!archive::planArchive(std::string("BNC", 3), set.entries, &plan, &error))
     fail(error);
 
+  const bool withTree = kind != "longdir" && kind != "emptynames";
   makeFolder(outDir);
   const std::string tree = outDir + "/tree";
-  makeFolder(tree);
-  makeFolder(tree + "/extract");
+  if (withTree) {
+    makeFolder(tree);
+    makeFolder(tree + "/extract");
+  }
   std::set<std::string> folders;
 
   const std::string archivePath = outDir + "/00000000.cfsi";
@@ -216,7 +254,7 @@ int main(int argc, char** argv) {
     writeAll(archiveFd, bytes.data(), entry.size, archivePath);
     written = plan.dataOffsets[i] + entry.size;
 
-    if (!set.selected[i]) continue;
+    if (!withTree || !set.selected[i]) continue;
     expectedOut +=
         "extract : extract/" + entry.directory + entry.name + " ... done\n";
     if (folders.insert(entry.directory).second)
@@ -228,11 +266,14 @@ int main(int argc, char** argv) {
     ::close(fd);
   }
   if (::close(archiveFd) != 0) failSystem("close " + archivePath);
-  const std::string outPath = outDir + "/expected_stdout";
-  const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (outFd < 0) failSystem("open " + outPath);
-  writeAll(outFd, expectedOut.data(), expectedOut.size(), outPath);
-  ::close(outFd);
+  if (withTree) {
+    const std::string outPath = outDir + "/expected_stdout";
+    const int outFd =
+        ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (outFd < 0) failSystem("open " + outPath);
+    writeAll(outFd, expectedOut.data(), expectedOut.size(), outPath);
+    ::close(outFd);
+  }
   const std::string countPath = outDir + "/entries";
   const std::string count = std::to_string(set.entries.size()) + "\n";
   const int countFd =

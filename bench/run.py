@@ -1,16 +1,23 @@
 #!/usr/bin/env python3
-"""Benchmark of extractGameFile against `cp -r` and GNU `tar -xf`.
+"""Benchmark of extractGameFile and `cfsi extract` against `cp -r` and GNU
+`tar -xf`.
 
-    python3 bench/run.py [--scale S] [--pairs N] [--sets large,small,million]
+    python3 bench/run.py [--scale S] [--pairs N]
+                         [--sets large,small,million,hostile]
 
 Builds the program (Release, in build-bench/), writes the data sets to a
-tmpfs (/dev/shm), checks that the program's output equals the expected tree
-byte for byte, then times, round after round, the program, `cp -r` of the
+tmpfs (/dev/shm), checks that the programs' output equals the expected tree
+byte for byte, then times, round after round, extractGameFile, `cfsi
+extract` with one job and with one job per processor, `cp -r` of the
 expected tree and `tar -xf` of a tar of it, each into a folder removed right
 before its run. Reports the medians of the per-round ratios and every
 tool's peak resident memory, as measured by /usr/bin/time for that child
 alone. The "million" set measures memory and time against the number of
-entries in the index. Everything generated is removed at the end.
+entries in the index. The "hostile" set measures the peak memory of
+extractGameFile and of every cfsi command on two archives made to inflate
+a reader's memory (2,000,000 entries under one 255-byte directory name;
+1,000,000 empty names) against their targets. Everything generated is
+removed at the end.
 
 Single timings on a shared machine swing by 2x; only the ratios taken side
 by side within a round are worth comparing.
@@ -29,6 +36,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 BUILD = REPO / "build-bench"
 PROGRAM = BUILD / "extractGameFile"
+CFSI = BUILD / "cfsi"
 GENERATOR = BUILD / "make_bench_data"
 ARCHIVE = "00000000.cfsi"
 
@@ -43,7 +51,7 @@ def build():
                     "-DCMAKE_BUILD_TYPE=Release", "-DEGF_TESTS=OFF"],
                    check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", str(BUILD), "--target",
-                    "extractGameFile", "make_bench_data"],
+                    "extractGameFile", "make_bench_data", "cfsi"],
                    check=True, stdout=subprocess.DEVNULL)
 
 
@@ -79,6 +87,21 @@ def run_timed(command, cwd, rss_file, capture=False):
 def fresh_folder(path):
     remove(path)
     path.mkdir()
+
+
+def jobs():
+    """One job per processor this process may run on, as cfsi counts."""
+    try:
+        return len(os.sched_getaffinity(0))
+    except AttributeError:
+        return os.cpu_count() or 1
+
+
+def cfsi_run(data, out, rss_file, job_count, capture=False):
+    fresh_folder(out)
+    return run_timed([str(CFSI), "extract", str(data / ARCHIVE), "-o",
+                      str(out / "extract"), "-j", str(job_count)], out,
+                     rss_file, capture)
 
 
 def program_run(data, out, rss_file, capture=False):
@@ -126,22 +149,33 @@ def check_tree(expected, actual):
 
 
 def verify(data, out, rss_file):
-    """One run of the program whose output, exit status and tree must be
+    """One run of each program whose output, exit status and tree must be
     exactly as expected; the benchmark stops otherwise."""
-    result = program_run(data, out, rss_file, capture=True)
-    problems = []
-    if result.status != 0:
-        problems.append(f"exit status {result.status}")
-    if result.out != (data / "expected_stdout").read_bytes():
-        problems.append("standard output differs")
-    if result.err:
-        problems.append("stderr: " + result.err.decode(errors="replace")[:200])
-    difference = check_tree(data / "tree" / "extract", out / "extract")
-    if difference:
-        problems.append(difference)
-    if problems:
-        sys.exit(f"{data.name}: the program's output is wrong: "
-                 + "; ".join(problems))
+    runs = [("extractGameFile", lambda: program_run(data, out, rss_file, True),
+             (data / "expected_stdout").read_bytes(), b"")]
+    files = len((data / "expected_stdout").read_text().splitlines()) - 1
+    for count in sorted({1, jobs()}):
+        runs.append((f"cfsi extract -j {count}",
+                     lambda count=count: cfsi_run(data, out, rss_file, count,
+                                                  True),
+                     b"", f"cfsi: {files} file".encode()))
+    for name, run, want_out, want_err in runs:
+        result = run()
+        problems = []
+        if result.status != 0:
+            problems.append(f"exit status {result.status}")
+        if result.out != want_out:
+            problems.append("standard output differs")
+        if not result.err.startswith(want_err) or (
+                not want_err and result.err):
+            problems.append("stderr: "
+                            + result.err.decode(errors="replace")[:200])
+        difference = check_tree(data / "tree" / "extract", out / "extract")
+        if difference:
+            problems.append(difference)
+        if problems:
+            sys.exit(f"{data.name}: {name}'s output is wrong: "
+                     + "; ".join(problems))
 
 
 def generate(kind, scale, data):
@@ -180,6 +214,12 @@ def compare(kind, scale, pairs, work):
     def program():
         return program_run(data, out, rss_file)
 
+    def cfsi_one():
+        return cfsi_run(data, out, rss_file, 1)
+
+    def cfsi_all():
+        return cfsi_run(data, out, rss_file, jobs())
+
     def copy():
         fresh_folder(out)
         return run_timed(["cp", "-r", str(data / "tree" / "extract"),
@@ -190,7 +230,8 @@ def compare(kind, scale, pairs, work):
         return run_timed(["tar", "-xf", str(tar), "-C", str(out)], work,
                          rss_file)
 
-    tools = {"program": program, "cp -r": copy, "tar -xf": untar}
+    tools = {"program": program, "cfsi -j 1": cfsi_one,
+             f"cfsi -j {jobs()}": cfsi_all, "cp -r": copy, "tar -xf": untar}
     for run in tools.values():  # warm-up, not counted
         run()
     results = {name: [] for name in tools}
@@ -205,9 +246,11 @@ def compare(kind, scale, pairs, work):
     remove(out)
     remove(data)
 
-    def ratios(baseline):
+    def ratios(baseline, tool="program"):
         return [p.seconds / b.seconds
-                for p, b in zip(results["program"], results[baseline])]
+                for p, b in zip(results[tool], results[baseline])]
+
+    measured = [name for name in tools if name not in ("cp -r", "tar -xf")]
 
     return {
         "kind": kind,
@@ -221,6 +264,11 @@ def compare(kind, scale, pairs, work):
         "tar_ratio": statistics.median(ratios("tar -xf")),
         "cp_ratios": ratios("cp -r"),
         "tar_ratios": ratios("tar -xf"),
+        "tools": measured,
+        "tool_cp": {n: statistics.median(ratios("cp -r", n)) for n in measured},
+        "tool_tar": {n: statistics.median(ratios("tar -xf", n))
+                     for n in measured},
+        "tool_cp_ratios": {n: ratios("cp -r", n) for n in measured},
         "seconds": {n: statistics.median(r.seconds for r in v)
                     for n, v in results.items()},
         "peak_kib": {n: max(r.peak_kib for r in v) for n, v in results.items()},
@@ -267,6 +315,70 @@ def million(scale, pairs, work):
     return {"base_kib": base_kib, "base_seconds": base_seconds, "rows": rows}
 
 
+# Peak memory targets for the hostile set, in bytes: a fixed part, and a
+# part per entry of the archive.
+MIB = 1024 * 1024
+TARGETS = {
+    "cfsi list": (8 * MIB, 0),
+    "cfsi list --json": (8 * MIB, 0),
+    "cfsi verify": (8 * MIB, 48),
+    "cfsi extract --all": (8 * MIB, 48),
+    "cfsi pack --like": (8 * MIB, 48),
+}
+
+
+def hostile(scale, work):
+    """Peak memory of each program and command on archives whose index
+    names far more than it weighs. extractGameFile has no fixed target: it
+    keeps one record per selected entry, so its peak is given per selected
+    entry above its peak on an empty archive."""
+    out = work / "out"
+    rss_file = work / "rss"
+    empty = work / "empty"
+    remove(empty)
+    empty.mkdir()
+    (empty / ARCHIVE).write_bytes(b"BNC\x00\x00")
+    base_kib = program_run(empty, out, rss_file).peak_kib
+    remove(empty)
+
+    rows = []
+    for kind in ("longdir", "emptynames"):
+        data = work / kind
+        generate(kind, scale, data)
+        entries = int((data / "entries").read_text())
+        archive = str(data / ARCHIVE)
+        program = program_run(data, out, rss_file)
+        selected = entries if kind == "longdir" else 0
+        rows.append({"kind": kind, "entries": entries,
+                     "archive_bytes": (data / ARCHIVE).stat().st_size,
+                     "command": "extractGameFile",
+                     "peak_kib": program.peak_kib, "status": program.status,
+                     "per_selected": ((program.peak_kib - base_kib) * 1024
+                                      / selected if selected else None)})
+        tree = work / "tree"
+        fresh_folder(tree)
+        commands = {
+            "cfsi list": ["list", archive],
+            "cfsi list --json": ["list", "--json", archive],
+            "cfsi verify": ["verify", archive],
+            "cfsi extract --all": ["extract", archive, "--all", "-o",
+                                   str(out / "x")],
+            "cfsi pack --like": ["pack", str(tree), "-o",
+                                 str(out / "new.cfsi"), "--like", archive],
+        }
+        for name, args in commands.items():
+            fresh_folder(out)
+            timed = run_timed([str(CFSI), *args], work, rss_file)
+            fixed, per_entry = TARGETS[name]
+            rows.append({"kind": kind, "entries": entries, "command": name,
+                         "peak_kib": timed.peak_kib, "status": timed.status,
+                         "target_kib": (fixed + per_entry * entries) / 1024})
+        remove(out)
+        remove(tree)
+        remove(data)
+    return {"base_kib": base_kib, "rows": rows}
+
+
 def machine():
     model = "unknown CPU"
     try:
@@ -293,7 +405,8 @@ def main():
     parser.add_argument("--pairs", type=int, default=7,
                         help="timed rounds per data set (at least 5)")
     parser.add_argument("--sets", default="large,small,million",
-                        help="comma-separated: large, small, million")
+                        help="comma-separated: large, small, million, "
+                             "hostile")
     parser.add_argument("--work", default=f"/dev/shm/egf-bench-{os.getuid()}",
                         help="scratch folder, best on a tmpfs")
     args = parser.parse_args()
@@ -314,6 +427,8 @@ def main():
                        for kind in sets if kind in ("large", "small")]
         memory = (million(args.scale, args.pairs, work)
                   if "million" in sets else None)
+        inflating = (hostile(args.scale, work)
+                     if "hostile" in sets else None)
     finally:
         remove(work)
 
@@ -349,6 +464,30 @@ def main():
                   + "; program / tar -xf: "
                   + " ".join(f"{r:.2f}" for r in c["tar_ratios"]))
         print()
+        print("`cfsi extract` beside extractGameFile (\"cfsi -j N\": N jobs; "
+              "memory target: 8 MiB plus 64 bytes per extracted file):")
+        print()
+        print("| data set | tool | / cp -r | / tar -xf | peak RSS | "
+              "memory target | median time |")
+        print("|---|---|---|---|---|---|---|")
+        for c in comparisons:
+            target_kib = (8 * 2**20 + 64 * c["files"]) / 1024
+            for name in c["tools"]:
+                shown = "extractGameFile" if name == "program" else name
+                peak = c["peak_kib"][name]
+                target = ("" if name == "program" else
+                          f"{mib(target_kib)} "
+                          f"({'met' if peak <= target_kib else 'MISSED'})")
+                print(f"| {c['kind']} | {shown} | {c['tool_cp'][name]:.2f} "
+                      f"| {c['tool_tar'][name]:.2f} | {mib(peak)} "
+                      f"| {target} | {c['seconds'][name]:.3f} s |")
+        print()
+        for c in comparisons:
+            print(f"{c['kind']}: {c['pairs']} rounds; / cp -r: " + "; ".join(
+                f"{name}: " + " ".join(f"{r:.2f}" for r in ratios)
+                for name, ratios in c["tool_cp_ratios"].items()
+                if name != "program"))
+        print()
     if memory and comparisons:
         for c in comparisons:
             above = (c["peak_kib"]["program"] - memory["base_kib"]) * 1024
@@ -370,6 +509,23 @@ def main():
             print(f"| {r['entries']:,} | {r['extracted']:,} "
                   f"| {mib(r['peak_kib'])} | {r['bytes_per_entry']:.0f} "
                   f"| {r['seconds']:.3f} s | {r['us_per_entry']:.2f} µs |")
+        print()
+    if inflating:
+        print(f"Archives made to inflate memory (extractGameFile on an empty "
+              f"archive: {mib(inflating['base_kib'])}):")
+        print()
+        print("| archive | command | exit status | peak RSS | target |")
+        print("|---|---|---|---|---|")
+        for r in inflating["rows"]:
+            if "target_kib" in r:
+                verdict = "met" if r["peak_kib"] <= r["target_kib"] else "MISSED"
+                target = f"{mib(r['target_kib'])} ({verdict})"
+            elif r["per_selected"] is not None:
+                target = f"{r['per_selected']:.0f} bytes per selected entry"
+            else:
+                target = "nothing selected"
+            print(f"| {r['kind']}: {r['entries']:,} entries | {r['command']} "
+                  f"| {r['status']} | {mib(r['peak_kib'])} | {target} |")
 
 
 if __name__ == "__main__":

@@ -1,13 +1,11 @@
 #include "archive_index.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "archive_coding.h"
+#include "platform.h"
 
 namespace archive {
 
@@ -65,12 +63,9 @@ class SequentialReader {
   }
 
   bool readU32(std::uint32_t* value) {
-    unsigned char b[4];
-    if (!read(b, 4)) return false;
-    *value = static_cast<std::uint32_t>(b[0]) |
-             static_cast<std::uint32_t>(b[1]) << 8 |
-             static_cast<std::uint32_t>(b[2]) << 16 |
-             static_cast<std::uint32_t>(b[3]) << 24;
+    unsigned char bytes[kFixed32Bytes];
+    if (!read(bytes, sizeof bytes)) return false;
+    *value = decodeFixed32(bytes);
     return true;
   }
 
@@ -84,11 +79,8 @@ class SequentialReader {
 
  private:
   bool refill() {
-    ssize_t got;
-    do {
-      got = ::read(fd_, buffer_, sizeof buffer_);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) errno_ = errno;
+    const std::int64_t got = platform::readSome(fd_, buffer_, sizeof buffer_);
+    if (got < 0) errno_ = platform::lastError();
     if (got <= 0) return false;
     pos_ = 0;
     len_ = static_cast<std::size_t>(got);
@@ -103,39 +95,37 @@ class SequentialReader {
   int errno_ = 0;
 };
 
+// Fills an Index with the entries its filter keeps.
+class EntryCollector : public IndexVisitor {
+ public:
+  EntryCollector(std::vector<fileInfo>* entries,
+                 const std::function<bool(const fileInfo&)>& keep)
+      : entries_(entries), keep_(keep) {}
+
+  void fileRecord(fileInfo& entry, std::uint32_t) override {
+    if (keep_ && !keep_(entry)) return;
+    // Moved, so that the name is not allocated twice; the reader fills the
+    // moved-from strings with the next record.
+    entries_->push_back(std::move(entry));
+  }
+
+ private:
+  std::vector<fileInfo>* entries_;
+  const std::function<bool(const fileInfo&)>& keep_;
+};
+
 }  // namespace
 
-IndexStatus readIndex(const std::string& path, Index* index,
-                      std::string* error) {
-  return readIndex(path, index, error, nullptr);
-}
-
-IndexStatus readIndex(const std::string& path, Index* index,
-                      std::string* error,
-                      const std::function<bool(const fileInfo&)>& keep) {
-  *index = Index();
-  // O_NONBLOCK: opening a FIFO in place of the archive would otherwise wait
-  // for a writer forever; it is then refused as not a regular file. On a
-  // regular file the flag changes nothing.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
+                      IndexPositions* positions, std::string* error) {
+  *positions = IndexPositions();
+  const int fd =
+      platform::openRegularFile(path, &positions->archiveSize, error);
   if (fd < 0) {
-    *error = std::strerror(errno);
+    positions->archiveSize = -1;
     return IndexStatus::kUnopenable;
   }
-  struct stat st;
-  const bool statted = ::fstat(fd, &st) == 0;
-  if (!statted || !S_ISREG(st.st_mode)) {
-    if (!statted)
-      *error = std::strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-      *error = std::strerror(EISDIR);
-    else
-      *error = "not a regular file";
-    ::close(fd);
-    return IndexStatus::kUnopenable;
-  }
-  index->archiveSize = st.st_size;
-  platform::identityOf(fd, &index->identity);
+  platform::identityOf(fd, &positions->identity);
 
   SequentialReader in(fd);
   std::string where;  // what was being read when the bytes ran out
@@ -144,6 +134,7 @@ IndexStatus readIndex(const std::string& path, Index* index,
   if (!in.readString(kLeadingBytes, &leading)) {
     where = "the leading bytes";
   } else {
+    visitor->leadingBytes(leading);
     std::string directory;
     fileInfo entry;
     for (std::size_t record = 1; !complete; ++record) {
@@ -153,6 +144,12 @@ IndexStatus readIndex(const std::string& path, Index* index,
         where = "directory record " + std::to_string(record);
         break;
       }
+      if (fileCount == 0) {
+        visitor->terminatingRecord(directory);
+        complete = true;
+        break;
+      }
+      visitor->directoryRecord(directory, fileCount);
       for (unsigned file = 1; file <= fileCount; ++file) {
         std::uint32_t storedOffset;
         if (!in.readByte(&nameLength) ||
@@ -164,32 +161,41 @@ IndexStatus readIndex(const std::string& path, Index* index,
         }
         entry.offset = offsetFromStored(storedOffset);
         entry.directory = directory;
-        if (keep && !keep(entry)) continue;
-        // Moved, so that the name is not allocated twice; the next record
-        // reads into the moved-from string.
-        index->entries.push_back(std::move(entry));
+        visitor->fileRecord(entry, storedOffset);
       }
       if (!where.empty()) break;
-      complete = fileCount == 0;
     }
   }
-  const int readErrno = in.error_number();
+  const int readError = in.error_number();
   const std::int64_t stoppedAt = in.position();
-  ::close(fd);
+  platform::closeFile(fd);
 
   if (!complete) {
-    if (readErrno != 0) {
+    if (readError != 0) {
       *error = "read error at byte " + std::to_string(stoppedAt) + " in " +
-               where + ": " + std::strerror(readErrno);
+               where + ": " + platform::errorText(readError);
       return IndexStatus::kReadError;
     }
     *error = "index truncated: the file ends at byte " +
              std::to_string(stoppedAt) + ", inside " + where;
     return IndexStatus::kTruncated;
   }
-  index->indexEnd = in.position();
-  index->dataStart = index->indexEnd + alignmentGap(index->indexEnd);
+  positions->indexEnd = in.position();
+  positions->dataStart =
+      positions->indexEnd + alignmentGap(positions->indexEnd);
   return IndexStatus::kComplete;
+}
+
+IndexStatus readIndex(const std::string& path, Index* index,
+                      std::string* error) {
+  return readIndex(path, index, error, nullptr);
+}
+
+IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
+                      const std::function<bool(const fileInfo&)>& keep) {
+  *index = Index();
+  EntryCollector collector(&index->entries, keep);
+  return readIndex(path, &collector, index, error);
 }
 
 }  // namespace archive

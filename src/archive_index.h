@@ -26,7 +26,13 @@
 //
 // Nothing else is stored: no signature, no count, no checksum. The index is
 // self-delimiting, which is why a truncated file can only be recognised by
-// running out of bytes before the terminating record.
+// running out of bytes before the terminating record. The byte order of the
+// u32 fields is archive_coding.h's, which the writer (archive_writer.h)
+// shares.
+//
+// readIndex below is the one reader of this layout: the extraction, every
+// cfsi command and the repack's view of the index as stored
+// (archive_records.h) all take their records from it.
 #ifndef EXTRACTGAMEFILE_ARCHIVE_INDEX_H_
 #define EXTRACTGAMEFILE_ARCHIVE_INDEX_H_
 
@@ -45,7 +51,8 @@ constexpr std::int64_t kDataAlignment = 16;
 constexpr int kOffsetUnitShift = 4;  // offsets count 16-byte units
 constexpr unsigned kMaxNameLength = 255;
 constexpr unsigned kMaxFilesPerDirectoryRecord = 255;
-constexpr std::int64_t kFileRecordFixedBytes = 1 + 4 + 4;  // plus the name
+// Name length, offset and size; plus the name.
+constexpr std::int64_t kFileRecordFixedBytes = 1 + 4 + 4;
 constexpr std::int64_t kDirectoryRecordFixedBytes = 1 + 1;  // plus the name
 
 // Byte distance of an entry from dataStart, from its stored offset field.
@@ -73,12 +80,51 @@ enum class IndexStatus {
   kReadError,   // the system refused a read
 };
 
-struct Index {
-  std::vector<fileInfo> entries;  // in index order
-  std::int64_t indexEnd = -1;     // first byte after the terminating record
-  std::int64_t dataStart = -1;    // indexEnd moved up to a multiple of 16
-  std::int64_t archiveSize = -1;  // length of the archive file in bytes
+// Where the stretches of an archive lie, as readIndex finds them.
+struct IndexPositions {
+  std::int64_t indexEnd = -1;       // first byte after the terminating record
+  std::int64_t dataStart = -1;      // indexEnd moved up to a multiple of 16
+  std::int64_t archiveSize = -1;    // length of the archive file in bytes
   platform::FileIdentity identity;  // the file the index was read from
+};
+
+// What readIndex shows of an index: each record as it is stored, in file
+// order, as soon as it has been read in full. The reader keeps no record
+// itself, so a caller that handles each entry as it comes holds one record
+// at a time, whatever the size of the index; a visitor keeps what its
+// caller needs. When the index is incomplete, the visitor has seen exactly
+// the records read in full before the failure (a directory record's own
+// fields included, even when one of its file records is cut).
+class IndexVisitor {
+ public:
+  virtual ~IndexVisitor() = default;
+  // The kLeadingBytes leading bytes.
+  virtual void leadingBytes(const std::string& /*bytes*/) {}
+  // A directory record listing |fileCount| (1 to 255) file records, which
+  // come next.
+  virtual void directoryRecord(const std::string& /*name*/,
+                               unsigned /*fileCount*/) {}
+  // A file record of the last directory record: |entry| is the entry it
+  // gives (directory filled in, offset scaled with offsetFromStored), and
+  // |storedOffset| the offset field as stored, all 32 bits. The visitor may
+  // move |entry|'s strings away: the reader fills them afresh.
+  virtual void fileRecord(fileInfo& /*entry*/, std::uint32_t /*storedOffset*/) {
+  }
+  // The terminating record, which ends the index, with the name it carries.
+  virtual void terminatingRecord(const std::string& /*name*/) {}
+};
+
+// Reads the index of the archive at |path| once, front to back, showing
+// every record to |visitor|, and sets |positions|. On anything but
+// kComplete, |positions->dataStart| and |indexEnd| are -1 (|archiveSize| is
+// set once the file is open) and |error| says what failed and where (the
+// byte position for a truncation, the system's text for a refusal).
+IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
+                      IndexPositions* positions, std::string* error);
+
+// An index read whole: its positions and its entries.
+struct Index : IndexPositions {
+  std::vector<fileInfo> entries;  // in index order
 };
 
 // Reads the whole index of the archive at |path| into |index|. On anything
@@ -92,8 +138,7 @@ IndexStatus readIndex(const std::string& path, Index* index,
 // returns true, in index order. Every record is still read and checked, so
 // the status, |error| and the positions are those the call above gives.
 // A caller that wants a few entries of a big index holds only those.
-IndexStatus readIndex(const std::string& path, Index* index,
-                      std::string* error,
+IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
                       const std::function<bool(const fileInfo&)>& keep);
 
 }  // namespace archive

@@ -1,7 +1,8 @@
 // The index of an archive as it is stored: leading bytes, directory records
 // with their own boundaries, raw file records and the terminating record's
-// name. readIndex flattens these into entries, which is all extraction
-// needs; a repack that must give back the same index needs them as they are.
+// name. Extraction needs only the entries; a repack that must give back the
+// same index needs the records as they are, which one pass of readIndex
+// shows it.
 #ifndef EXTRACTGAMEFILE_ARCHIVE_RECORDS_H_
 #define EXTRACTGAMEFILE_ARCHIVE_RECORDS_H_
 
@@ -25,7 +26,7 @@ struct RawDirectoryRecord {
 };
 
 struct StoredIndex {
-  std::string leadingBytes;  // exactly kLeadingBytes
+  std::string leadingBytes;                 // exactly kLeadingBytes
   std::vector<RawDirectoryRecord> records;  // terminator not included
   std::string terminatorName;
   Index index;  // what readIndex reads from the same file
@@ -33,7 +34,7 @@ struct StoredIndex {
 
 // Reads the index of the archive at |path| as stored. Returns what readIndex
 // returns for the file, with its |error|; only on kComplete is |stored|
-// filled in, and then its records list exactly |stored->index.entries|.
+// whole, and then its records list exactly |stored->index.entries|.
 IndexStatus readStoredIndex(const std::string& path, StoredIndex* stored,
                             std::string* error);
 

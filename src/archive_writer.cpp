@@ -1,15 +1,11 @@
 #include "archive_writer.h"
 
+#include "archive_coding.h"
 #include "archive_index.h"
 
 namespace archive {
 
 namespace {
-
-void appendU32(std::string* out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8)
-    out->push_back(static_cast<char>((value >> shift) & 0xff));
-}
 
 // The bits of a stored offset that offsetFromStored shifts out.
 constexpr std::uint32_t kIgnoredOffsetBits = 0xf0000000u;
@@ -32,13 +28,13 @@ void appendFileRecord(std::string* out, const std::string& name,
                       std::uint32_t storedOffset, std::uint32_t size) {
   out->push_back(static_cast<char>(name.size()));
   *out += name;
-  appendU32(out, storedOffset);
-  appendU32(out, size);
+  putFixed32(out, storedOffset);
+  putFixed32(out, size);
 }
 
 bool planArchive(const std::string& leadingBytes,
-                 const std::vector<PlannedEntry>& entries,
-                 PlannedArchive* plan, std::string* error) {
+                 const std::vector<PlannedEntry>& entries, PlannedArchive* plan,
+                 std::string* error) {
   // Consecutive entries of one directory share a record, as long as the
   // record's one-byte count can hold them.
   std::vector<std::size_t> recordSizes;
@@ -71,8 +67,8 @@ bool planArchiveWithRecords(const std::string& leadingBytes,
   }
   // The largest byte offset a stored offset can give without turning
   // negative: 2^27 - 1 units.
-  const std::uint64_t maxOffset =
-      ((std::uint64_t{1} << 27) - 1) << kOffsetUnitShift;
+  const std::uint64_t maxOffset = ((std::uint64_t{1} << 27) - 1)
+                                  << kOffsetUnitShift;
 
   std::string& index = plan->index;
   index = leadingBytes;
@@ -109,8 +105,9 @@ bool planArchiveWithRecords(const std::string& leadingBytes,
         return false;
       }
       if (nextOffset > maxOffset) {
-        *error = "data beyond the 2 GiB an offset can reach: " +
-                 entry.directory + entry.name;
+        *error =
+            "data beyond the 2 GiB an offset can reach: " + entry.directory +
+            entry.name;
         return false;
       }
       const auto units =

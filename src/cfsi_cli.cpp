@@ -52,6 +52,26 @@ std::string usageOf(const std::string& command) {
   return "usage: " + usage.substr(at, end - at);
 }
 
+// Writes |usage| and the pointer to the help on standard error, each line
+// with the program's name in front, as every line cfsi writes there has.
+void reportUsage(const std::string& usage) {
+  const std::string text = usage + kMoreHelp;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1)
+    reportError(text.substr(start, end - start));
+}
+
+// Prints |text| (the help, or the version) on standard output. A help that
+// cannot be written fails like any other output: exit status 1 and a line.
+int printHelp(const std::string& text) {
+  std::cout << text;
+  std::cout.flush();
+  if (std::cout) return 0;
+  reportError("standard output: write error");
+  return 1;
+}
+
 }  // namespace
 
 int runCfsi(int argc, char** argv) {
@@ -115,7 +135,7 @@ int runCfsi(int argc, char** argv) {
                        std::to_string(defaultJobs()) +
                        "); the results are those of -j 1")
       ->type_name("N")
-      ->check(CLI::Range(1u, 1024u));
+      ->check(CLI::Range(1u, kMaxJobs));
   extract->footer(
       std::string(kPatternHelp) +
       "Unsafe paths and data outside the archive are refused, a failed copy\n"
@@ -160,25 +180,22 @@ int runCfsi(int argc, char** argv) {
   };
   if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
     reportError("unknown command '" + printable(argv[1]) + "'");
-    std::cerr << kUsage << kMoreHelp;
+    reportUsage(kUsage);
     return 2;
   }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();  // the selected command's help, if any
-    return 0;
+    return printHelp(app.help());  // the selected command's help, if any
   } catch (const CLI::CallForAllHelp&) {
-    std::cout << app.help("", CLI::AppFormatMode::All);
-    return 0;
+    return printHelp(app.help("", CLI::AppFormatMode::All));
   } catch (const CLI::CallForVersion& e) {
-    std::cout << e.what() << '\n';
-    return 0;
+    return printHelp(std::string(e.what()) + '\n');
   } catch (const CLI::ParseError& e) {
     const std::vector<CLI::App*> chosen = app.get_subcommands();
-    reportError(e.what());
-    std::cerr << usageOf(chosen.empty() ? "" : chosen[0]->get_name())
-              << kMoreHelp;
+    // The parser's messages quote the arguments as they were given.
+    reportError(printable(e.what()));
+    reportUsage(usageOf(chosen.empty() ? "" : chosen[0]->get_name()));
     return 2;
   }
 
@@ -187,7 +204,7 @@ int runCfsi(int argc, char** argv) {
   if (extract->parsed()) {
     if (extractOptions.outputDir.empty()) {
       reportError("-o: the output folder's name is empty");
-      std::cerr << usageOf("extract") << kMoreHelp;
+      reportUsage(usageOf("extract"));
       return 2;
     }
     return runExtract(extractOptions);

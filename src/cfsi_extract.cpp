@@ -16,15 +16,6 @@
 
 namespace {
 
-// The output folder and every missing level above it, like "mkdir -p".
-// Failures are left to the entries' own creation to report.
-void makeOutputFolder(const std::string& dir) {
-  for (std::size_t slash = dir.find('/', 1); slash != std::string::npos;
-       slash = dir.find('/', slash + 1))
-    platform::_mkdir(dir.substr(0, slash).c_str());
-  platform::_mkdir(dir.c_str());
-}
-
 std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   std::vector<std::string> wanted;
   for (const std::string& ext : options.extensions)
@@ -38,7 +29,7 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
 unsigned defaultJobs() {
   unsigned n = platform::usableProcessors();
   if (n == 0) n = std::thread::hardware_concurrency();
-  return n == 0 ? 1 : n;
+  return std::min(std::max(n, 1u), kMaxJobs);
 }
 
 int runExtract(const ExtractOptions& options) {
@@ -77,7 +68,9 @@ int runExtract(const ExtractOptions& options) {
   // Entry paths carry no separator of their own in front.
   std::string root = options.outputDir;
   if (root.back() != '/') root += '/';
-  makeOutputFolder(options.outputDir);
+  // The output folder and every missing level above it, like "mkdir -p".
+  // Failures are left to the entries' own creation to report.
+  platform::makeFolderChain(options.outputDir);
 
   const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
       options.jobs != 0 ? options.jobs : defaultJobs(),
@@ -124,7 +117,7 @@ int runExtract(const ExtractOptions& options) {
       std::cout << "extract : " << printable(outputPathOf(root, entry))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
-    progress.advance(entry.size);
+    progress.fileDone();
   };
   runOrdered(work);
   progress.clear();

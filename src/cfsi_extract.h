@@ -25,7 +25,12 @@ struct ExtractOptions {
   unsigned jobs = 0;
 };
 
-// The number of processors the process may run on, at least 1.
+// The most jobs an extraction takes; files in progress are recorded for
+// the stop-signal cleanup in a table of fixed size, one slot per job.
+constexpr unsigned kMaxJobs = 64;
+
+// The number of processors the process may run on, at least 1 and at most
+// kMaxJobs.
 unsigned defaultJobs();
 
 // Extracts the selected entries of the archive into the output folder with

@@ -3,10 +3,9 @@
 #include "cfsi_cli.h"
 #include "platform.h"
 #include "report.h"
-#include "standard_streams.h"
 
 int main(int argc, char** argv) {
-  holdStandardDescriptors();
+  platform::holdStandardDescriptors();
   // A reader that goes away, or a file-size limit, must not stop an
   // extraction or a pack half-way; the commands notice the failed writes
   // themselves.

@@ -1,18 +1,12 @@
 #include "cfsi_pack.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 
 #include "archive_records.h"
 #include "archive_writer.h"
 #include "copy_range.h"
+#include "entry_paths.h"
+#include "platform.h"
 #include "replacing_file.h"
 #include "report.h"
 #include "source_tree.h"
@@ -28,7 +22,7 @@ struct Source {
 };
 
 std::string systemError(const std::string& what) {
-  return what + ": " + std::strerror(errno);
+  return what + ": " + platform::lastErrorText();
 }
 
 std::string withoutTrailingSlashes(const std::string& path) {
@@ -37,24 +31,17 @@ std::string withoutTrailingSlashes(const std::string& path) {
   return trimmed;
 }
 
-bool canonicalPath(const std::string& path, std::string* real) {
-  char buffer[PATH_MAX];
-  if (::realpath(path.c_str(), buffer) == nullptr) return false;
-  *real = buffer;
-  return true;
-}
-
 // A pack must never read what it writes: an output inside the tree would be
 // packed into the next run's archive (or, with --like, be taken for an
 // edited entry), and an output that is the old archive would be destroyed
 // while it is still the source.
 bool checkPlaces(const PackOptions& options, std::string* error) {
-  struct stat dirStat;
-  if (::stat(options.dir.c_str(), &dirStat) != 0) {
+  platform::FileKind dirKind;
+  if (!platform::kindOf(options.dir, &dirKind)) {
     *error = systemError("cannot read " + printable(options.dir));
     return false;
   }
-  if (!S_ISDIR(dirStat.st_mode)) {
+  if (dirKind != platform::FileKind::kFolder) {
     *error = printable(options.dir) + ": not a folder";
     return false;
   }
@@ -66,13 +53,13 @@ bool checkPlaces(const PackOptions& options, std::string* error) {
   const std::size_t slash = output.rfind('/');
   const std::string parent = slash == std::string::npos ? "."
                              : slash == 0               ? "/"
-                                                        : output.substr(0, slash);
+                                          : output.substr(0, slash);
   std::string dirReal, parentReal;
-  if (!canonicalPath(options.dir, &dirReal)) {
+  if (!platform::canonicalPath(options.dir, &dirReal)) {
     *error = systemError("cannot read " + printable(options.dir));
     return false;
   }
-  if (!canonicalPath(parent, &parentReal)) {
+  if (!platform::canonicalPath(parent, &parentReal)) {
     *error = systemError("cannot write " + printable(output));
     return false;
   }
@@ -85,15 +72,11 @@ bool checkPlaces(const PackOptions& options, std::string* error) {
              ", the folder being packed; write it somewhere else";
     return false;
   }
-  if (!options.like.empty()) {
-    struct stat likeStat, outStat;
-    if (::stat(options.like.c_str(), &likeStat) == 0 &&
-        ::stat(output.c_str(), &outStat) == 0 &&
-        likeStat.st_dev == outStat.st_dev && likeStat.st_ino == outStat.st_ino) {
-      *error = printable(output) + " is the archive being repacked (" +
-               printable(options.like) + "); write the new one under another name";
-      return false;
-    }
+  if (!options.like.empty() && platform::sameFile(options.like, output)) {
+    *error = printable(output) + " is the archive being repacked (" +
+             printable(options.like) +
+             "); write the new one under another name";
+    return false;
   }
   return true;
 }
@@ -109,16 +92,14 @@ bool writeZeros(int fd, std::uint64_t n, std::string* error) {
 }
 
 bool copyFromFile(const Source& source, int out, std::string* error) {
-  const int in = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::int64_t size;
+  const int in = platform::openRegularFile(source.path, &size, error);
   if (in < 0) {
-    *error = systemError("cannot read " + printable(source.path));
+    *error = "cannot read " + printable(source.path) + ": " + *error;
     return false;
   }
-  struct stat st;
-  bool ok = ::fstat(in, &st) == 0;
-  if (!ok) {
-    *error = systemError("cannot read " + printable(source.path));
-  } else if (static_cast<std::uint64_t>(st.st_size) != source.size) {
+  bool ok = true;
+  if (static_cast<std::uint64_t>(size) != source.size) {
     // The index already gives the size it had when the tree was listed.
     *error = printable(source.path) + ": changed size while being packed";
     ok = false;
@@ -126,7 +107,7 @@ bool copyFromFile(const Source& source, int out, std::string* error) {
     *error = printable(source.path) + ": " + *error;
     ok = false;
   }
-  ::close(in);
+  platform::closeFile(in);
   return ok;
 }
 
@@ -137,9 +118,10 @@ bool writeArchive(const std::string& output,
                   const std::string& oldArchive, std::string* error) {
   int oldFd = -1;
   if (!oldArchive.empty()) {
-    oldFd = ::open(oldArchive.c_str(), O_RDONLY | O_CLOEXEC);
+    std::int64_t oldSize;
+    oldFd = platform::openRegularFile(oldArchive, &oldSize, error);
     if (oldFd < 0) {
-      *error = systemError("cannot read " + printable(oldArchive));
+      *error = "cannot read " + printable(oldArchive) + ": " + *error;
       return false;
     }
   }
@@ -162,7 +144,7 @@ bool writeArchive(const std::string& output,
     position = plan.dataOffsets[i] + source.size;
   }
   if (ok) ok = file.commit(error);
-  if (oldFd >= 0) ::close(oldFd);
+  if (oldFd >= 0) platform::closeFile(oldFd);
   return ok;
 }
 
@@ -191,7 +173,8 @@ int packTree(const PackOptions& options, const std::string& root) {
   archive::PlannedArchive plan;
   if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
                             &plan, &error)) {
-    reportError(printable(error) + "; the archive cannot hold it, no archive "
+    reportError(printable(error) +
+                "; the archive cannot hold it, no archive "
                 "written");
     return 1;
   }
@@ -225,9 +208,11 @@ int repackLike(const PackOptions& options, const std::string& root) {
   // Only files listTree found can replace an entry: it never follows a
   // symbolic link and never yields a ".." level, so an entry's path cannot
   // lead a repack to read outside the tree.
+  // Keyed by normalEntryPath: an entry finds its file under whatever
+  // spelling of its path the index holds, as extraction wrote it.
   std::map<std::string, const TreeFile*> inTree;
   for (const TreeFile& file : files)
-    inTree[file.directory + file.name] = &file;
+    inTree[normalEntryPath(file.directory + file.name)] = &file;
 
   std::vector<archive::PlannedEntry> entries;
   std::vector<std::size_t> recordSizes;
@@ -244,11 +229,13 @@ int repackLike(const PackOptions& options, const std::string& root) {
       archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
                                     raw.storedOffset};
       Source source;
-      const auto found = inTree.find(path);
+      const auto found = isSafeEntryPath(entry.directory, entry.name)
+                             ? inTree.find(normalOutputPath(entry))
+                             : inTree.end();
       if (found != inTree.end()) {
-        source.path = root + "/" + path;
+        source.path = root + "/" + found->first;
         planned.size = found->second->size;
-        used[path] = true;
+        used[found->first] = true;
         ++fromTree;
       } else {
         source.archiveStart = archive::entryStart(old.index.dataStart, entry);
@@ -269,16 +256,16 @@ int repackLike(const PackOptions& options, const std::string& root) {
   }
   for (const TreeFile& file : files) {
     const std::string path = file.directory + file.name;
-    if (used.count(path) == 0)
+    if (used.count(normalEntryPath(path)) == 0)
       reportError("warning: " + printable(root + "/" + path) +
-                  ": not listed in " + printable(options.like) +
-                  ", not added");
+                  ": not listed in " + printable(options.like) + ", not added");
   }
 
   archive::PlannedArchive plan;
   if (!archive::planArchiveWithRecords(old.leadingBytes, entries, recordSizes,
                                        old.terminatorName, &plan, &error)) {
-    reportError(printable(error) + "; the archive cannot hold it, no archive "
+    reportError(printable(error) +
+                "; the archive cannot hold it, no archive "
                 "written");
     return 1;
   }

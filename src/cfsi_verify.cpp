@@ -2,16 +2,20 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
+#include <utility>
+#include <vector>
 
+#include "archive_index.h"
 #include "entry_paths.h"
+#include "path_set.h"
+#include "platform.h"
 #include "report.h"
 
 namespace {
 
-std::string label(const std::vector<fileInfo>& entries, std::size_t i) {
-  return "entry " + std::to_string(i + 1) + " (" +
-         printable(entries[i].directory + entries[i].name) + ")";
+std::string label(std::size_t number, const fileInfo& entry) {
+  return "entry " + std::to_string(number) + " (" +
+         printable(entry.directory + entry.name) + ")";
 }
 
 std::string byteRange(std::int64_t start, std::int64_t end) {
@@ -22,97 +26,264 @@ std::string count(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-}  // namespace
-
-std::vector<VerifyFinding> verifyIndex(archive::IndexStatus status,
-                                       const std::string& error,
-                                       const archive::Index& index) {
-  std::vector<VerifyFinding> findings;
-  if (status != archive::IndexStatus::kComplete) {
-    // Without the index's end there is no data area to check against.
-    findings.push_back({true, error});
-    return findings;
-  }
-  const std::vector<fileInfo>& entries = index.entries;
-
-  struct Range {
-    std::int64_t start, end;
-    std::size_t entry;
-  };
-  std::vector<Range> ranges;
-  std::map<std::string, std::size_t> firstWithPath;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const fileInfo& entry = entries[i];
-    if (!isSafeEntryPath(entry.directory, entry.name)) {
-      findings.push_back({true, label(entries, i) +
-                                    ": unsafe path (a \"..\" level or a zero "
-                                    "byte), cannot be extracted"});
-    } else {
-      // Any output root gives the same answer: it is put in front of both.
-      const auto seen = firstWithPath.emplace(outputPathOf("", entry), i);
-      if (!seen.second)
-        findings.push_back({true, label(entries, i) +
-                                      ": same output path as " +
-                                      label(entries, seen.first->second)});
-    }
-    if (entry.size == 0) continue;
-    const std::int64_t start = archive::entryStart(index.dataStart, entry);
-    const std::int64_t end = start + entry.size;
-    if (!archive::dataInsideArchive(index.dataStart, entry, index.archiveSize)) {
-      findings.push_back({true, label(entries, i) + ": data at " +
-                                    byteRange(start, end) +
-                                    " lies outside the archive (" +
-                                    std::to_string(index.archiveSize) +
-                                    " bytes)"});
-      continue;
-    }
-    if (start < index.indexEnd)
-      findings.push_back({false, label(entries, i) + ": data at " +
-                                     byteRange(start, end) +
-                                     " overlaps the index (bytes 0 to " +
-                                     std::to_string(index.indexEnd) + ")"});
-    ranges.push_back({start, end, i});
-  }
-
-  // One note per range that starts before the furthest end of the ranges
-  // before it: every overlap is seen, and the count stays linear.
-  std::stable_sort(ranges.begin(), ranges.end(),
-                   [](const Range& a, const Range& b) { return a.start < b.start; });
-  const Range* reach = nullptr;
-  for (const Range& range : ranges) {
-    if (reach != nullptr && range.start < reach->end)
-      findings.push_back({false, label(entries, range.entry) + ": data at " +
-                                     byteRange(range.start, range.end) +
-                                     " overlaps " + label(entries, reach->entry)});
-    if (reach == nullptr || range.end > reach->end) reach = &range;
-  }
-  return findings;
+// True when |level| is the output root (""), |folder| or one of the levels
+// above it: a folder the entry's own directory makes.
+bool isLevelOf(const std::string& level, const std::string& folder) {
+  return level.empty() ||
+         (folder.compare(0, level.size(), level) == 0 &&
+          (folder.size() == level.size() || folder[level.size()] == '/'));
 }
 
-int runVerify(const std::string& archivePath) {
-  archive::Index index;
+const char kCannot[] = ", cannot be extracted";
+
+// What a first pass over the index learns, to size the second's memory.
+struct IndexShape {
+  std::size_t entries = 0;
+  std::size_t withData = 0;      // entries of a size above 0
+  std::size_t folderLevels = 0;  // at most this many folders are made
+};
+
+// An entry's data range, 12 bytes, for the overlap notes.
+struct Range {
+  std::int32_t offset;
+  std::uint32_t size;
+  std::uint32_t entry;  // counted from 0
+};
+
+class Verifier {
+ public:
+  Verifier(const archive::Index& index, const IndexShape& shape)
+      : index_(index),
+        files_(shape.entries),
+        folders_(shape.folderLevels),
+        maxLevel_(platform::maxNameLength()) {
+    ranges_.reserve(shape.withData);
+  }
+
+  // Checks the next entry of the index; findings are printed at once.
+  void check(const fileInfo& entry) {
+    const auto number = static_cast<std::uint32_t>(checked_++);
+    const bool dataInside =
+        archive::dataInsideArchive(index_.dataStart, entry, index_.archiveSize);
+    if (!isSafeEntryPath(entry.directory, entry.name)) {
+      problem(label(number + 1, entry) +
+              ": unsafe path (a \"..\" level or a zero byte), cannot be "
+              "extracted");
+    } else {
+      checkPath(entry, number, dataInside);
+    }
+    checkData(entry, number, dataInside);
+  }
+
+  std::size_t checked() const { return checked_; }
+  bool overflowed() const { return files_.full() || folders_.full(); }
+
+  // Finds each range that starts before the furthest end of the ranges
+  // before it: every overlap is seen, and the count stays linear. Returns
+  // them as (entry, the entry it overlaps) in index order; the paths are
+  // checked and their memory given back first.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> overlaps() {
+    files_ = PathSet(0);
+    folders_ = PathSet(0);
+    std::stable_sort(
+        ranges_.begin(), ranges_.end(),
+        [](const Range& a, const Range& b) { return a.offset < b.offset; });
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> found;
+    const Range* reach = nullptr;
+    for (const Range& range : ranges_) {
+      if (reach != nullptr && range.offset < end(*reach))
+        found.push_back({range.entry, reach->entry});
+      if (reach == nullptr || end(range) > end(*reach)) reach = &range;
+    }
+    std::vector<Range>().swap(ranges_);
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  // The note for |entry|, the |number|th from 0, whose data overlaps that of
+  // entry |other|.
+  void noteOverlap(const fileInfo& entry, std::uint32_t number,
+                   std::uint32_t other) {
+    const std::int64_t start = archive::entryStart(index_.dataStart, entry);
+    note(label(number + 1, entry) + ": data at " +
+         byteRange(start, start + entry.size) + " overlaps entry " +
+         std::to_string(other + 1));
+  }
+
+  void problem(const std::string& text) {
+    std::cout << "problem: " << text << '\n';
+    ++problems_;
+  }
+  void note(const std::string& text) {
+    std::cout << "note: " << text << '\n';
+    ++notes_;
+  }
+  std::size_t problems() const { return problems_; }
+  std::size_t notes() const { return notes_; }
+
+ private:
+  static std::int64_t end(const Range& range) {
+    return static_cast<std::int64_t>(range.offset) + range.size;
+  }
+
+  void checkPath(const fileInfo& entry, std::uint32_t number, bool dataInside) {
+    const auto me = [&] { return label(number + 1, entry); };
+    const std::string path = normalOutputPath(entry);
+    const std::string folder = normalFolderPath(entry);
+    const std::string parent = parentOf(path);
+    std::uint32_t other;
+    bool fileMade = true;
+    bool foldersMade = true;
+    if (namesAFolder(entry)) {
+      problem(me() + ": its path names a folder, not a file" + kCannot);
+      fileMade = false;
+    } else if (longestLevel(path) > maxLevel_) {
+      problem(me() + ": a level of its path is longer than the " +
+              std::to_string(maxLevel_) + " bytes this system allows" +
+              kCannot);
+      fileMade = foldersMade = false;
+    } else if (folders_.find(path, &other)) {
+      problem(me() + ": its path is a folder made for entry " +
+              std::to_string(other + 1) + kCannot);
+      fileMade = false;
+    } else {
+      std::string blocked;
+      forEachLevel(parent, [&](const std::string& level) {
+        if (blocked.empty() && files_.find(level, &other)) blocked = level;
+      });
+      if (!blocked.empty()) {
+        problem(me() + ": the folder " + printable(blocked) +
+                " on its path is the file of entry " +
+                std::to_string(other + 1) + kCannot);
+        fileMade = foldersMade = false;
+      } else if (!isLevelOf(parent, folder) && !folders_.find(parent, &other)) {
+        problem(me() + ": its name holds a \"/\" and leads into " +
+                printable(parent) + ", a folder no entry before it makes" +
+                kCannot);
+        fileMade = false;
+      }
+    }
+    if (fileMade && !files_.insert(path, number, &other) && !files_.full())
+      problem(me() + ": same output path as entry " +
+              std::to_string(other + 1));
+    // The extractor makes the folders before the file, and only for an
+    // entry whose data it will copy.
+    if (!dataInside) return;
+    if (foldersMade)
+      forEachLevel(folder, [&](const std::string& level) {
+        folders_.insert(level, number, &other);
+      });
+  }
+
+  void checkData(const fileInfo& entry, std::uint32_t number, bool dataInside) {
+    if (entry.size == 0) return;
+    const std::int64_t start = archive::entryStart(index_.dataStart, entry);
+    const std::int64_t end = start + entry.size;
+    if (!dataInside) {
+      problem(label(number + 1, entry) + ": data at " + byteRange(start, end) +
+              " lies outside the archive (" +
+              std::to_string(index_.archiveSize) + " bytes)");
+      return;
+    }
+    if (start < index_.indexEnd)
+      note(label(number + 1, entry) + ": data at " + byteRange(start, end) +
+           " overlaps the index (bytes 0 to " +
+           std::to_string(index_.indexEnd) + ")");
+    if (ranges_.size() < ranges_.capacity())
+      ranges_.push_back({entry.offset, entry.size, number});
+  }
+
+  const archive::Index& index_;
+  PathSet files_;    // output paths of the files made so far
+  PathSet folders_;  // folders made so far
+  std::vector<Range> ranges_;
+  std::size_t maxLevel_;
+  std::size_t checked_ = 0;
+  std::size_t problems_ = 0;
+  std::size_t notes_ = 0;
+};
+
+// One more pass over the index, calling |visit| with each entry and its
+// place from 0. False when the index read is not the one |index| describes.
+template <typename Visit>
+bool eachEntryAgain(const std::string& archivePath, const archive::Index& index,
+                    std::size_t entries, Visit visit) {
+  archive::Index again;
   std::string error;
-  const archive::IndexStatus status =
-      archive::readIndex(archivePath, &index, &error);
+  std::uint32_t seen = 0;
+  const archive::IndexStatus status = archive::readIndex(
+      archivePath, &again, &error, [&](const fileInfo& entry) {
+        if (seen < entries) visit(entry, seen);
+        ++seen;
+        return false;
+      });
+  return status == archive::IndexStatus::kComplete &&
+         again.indexEnd == index.indexEnd && seen == entries;
+}
+
+// The checks of every entry, then the overlap notes, each in a pass of its
+// own so that the paths' memory is given back before the notes' is taken.
+bool checkEntries(const std::string& archivePath, const archive::Index& index,
+                  const IndexShape& shape, Verifier* verifier) {
+  if (!eachEntryAgain(archivePath, index, shape.entries,
+                      [&](const fileInfo& entry, std::uint32_t) {
+                        verifier->check(entry);
+                      }) ||
+      verifier->overflowed())
+    return false;
+  const auto overlaps = verifier->overlaps();
+  if (overlaps.empty()) return true;
+  std::size_t next = 0;
+  return eachEntryAgain(
+      archivePath, index, shape.entries,
+      [&](const fileInfo& entry, std::uint32_t number) {
+        for (; next < overlaps.size() && overlaps[next].first == number; ++next)
+          verifier->noteOverlap(entry, number, overlaps[next].second);
+      });
+}
+
+}  // namespace
+
+int runVerify(const std::string& archivePath) {
+  // First pass: whether the index is whole, where the data area starts, and
+  // how much the checks will hold; no entry is kept.
+  archive::Index index;
+  IndexShape shape;
+  std::string lastDirectory;
+  bool first = true;
+  std::string error;
+  const archive::IndexStatus status = archive::readIndex(
+      archivePath, &index, &error, [&](const fileInfo& entry) {
+        ++shape.entries;
+        if (entry.size > 0) ++shape.withData;
+        if (first || entry.directory != lastDirectory) {
+          // Consecutive entries of one directory make the same folders.
+          first = false;
+          lastDirectory = entry.directory;
+          forEachLevel(normalFolderPath(entry),
+                       [&](const std::string&) { ++shape.folderLevels; });
+        }
+        return false;
+      });
   if (status == archive::IndexStatus::kUnopenable) {
     reportError("cannot open " + printable(archivePath) + ": " + error);
     return 1;
   }
-  const std::vector<VerifyFinding> findings = verifyIndex(status, error, index);
-  std::size_t problems = 0;
-  for (const VerifyFinding& finding : findings) {
-    std::cout << (finding.problem ? "problem: " : "note: ") << finding.text
-              << '\n';
-    problems += finding.problem ? 1 : 0;
+  Verifier verifier(index, shape);
+  if (status != archive::IndexStatus::kComplete) {
+    verifier.problem(error);
+  } else if (!checkEntries(archivePath, index, shape, &verifier)) {
+    verifier.problem(printable(archivePath) +
+                     ": the archive changed while it was read");
   }
   std::cout << printable(archivePath) << ": "
-            << count(index.entries.size(), "entry", "entries") << ", "
-            << count(problems, "problem", "problems") << ", "
-            << count(findings.size() - problems, "note", "notes") << '\n';
+            << count(shape.entries, "entry", "entries") << ", "
+            << count(verifier.problems(), "problem", "problems") << ", "
+            << count(verifier.notes(), "note", "notes") << '\n';
   std::cout.flush();
   if (!std::cout) {
     reportError("standard output: write error");
     return 1;
   }
-  return problems == 0 ? 0 : 1;
+  return verifier.problems() == 0 ? 0 : 1;
 }

@@ -3,30 +3,33 @@
 #define EXTRACTGAMEFILE_CFSI_VERIFY_H_
 
 #include <string>
-#include <vector>
 
-#include "archive_index.h"
-
-struct VerifyFinding {
-  bool problem = false;  // true: a problem; false: a note
-  std::string text;      // one line, names in printable form
-};
-
-// Checks a read index: a problem for an incomplete index (|status| and
-// |error| as readIndex gave them), for each entry whose data is not inside
-// the archive, whose path is unsafe (isSafeEntryPath), or whose output path
-// is the same as an earlier entry's (only one of the two files would
-// survive an extraction). Data ranges that overlap the index or another
-// entry's range are notes: the archive still extracts, but a repack cannot
-// give it back byte for byte. Entries are named by their place in the index,
-// counting from 1, and their path.
-std::vector<VerifyFinding> verifyIndex(archive::IndexStatus status,
-                                       const std::string& error,
-                                       const archive::Index& index);
-
-// Reads |archivePath|, prints one line per finding on standard output
-// ("problem: ..." or "note: ..."), then a summary line. Returns the exit
-// status: 0 when there is no problem (notes allowed), 1 otherwise.
+// Reads the index of |archivePath| and prints one line per finding on
+// standard output ("problem: ..." or "note: ..."), then a summary line
+// ("ARCHIVE: N entries, P problems, K notes").
+//
+// Problems, which an extraction of every entry would meet: an incomplete
+// index (nothing else is checked then: there is no data area to check
+// against); an entry whose data is not inside the archive; an unsafe path
+// (isSafeEntryPath); and, for safe paths, what extraction on this system
+// cannot do, taking the entries in index order as it does:
+//  - a path that names a folder, not a file (namesAFolder);
+//  - a level longer than the system allows (platform::maxNameLength);
+//  - a name holding a "/" that leads into a folder no earlier entry makes;
+//  - a path that is a folder an earlier entry makes, or a folder that is
+//    the file of an earlier entry (one of the two cannot be made);
+//  - an output path that is an earlier entry's under any spelling
+//    (normalEntryPath): only one of the two files would survive.
+// An earlier entry counts only when extraction would get as far as making
+// its folders (a safe path, data inside the archive). Notes: data that
+// overlaps the index or another entry's data; the archive still extracts,
+// but not the way pack lays it out. Entries are named by their place in the
+// index, counting from 1, and the first of each line also by its path.
+//
+// Memory stays within a few tens of bytes per entry, whatever the names'
+// lengths: the index is read in passes and never held, and paths are
+// compared as PathSet holds them. Returns the exit status: 0 when there is
+// no problem (notes allowed), 1 otherwise.
 int runVerify(const std::string& archivePath);
 
 #endif  // EXTRACTGAMEFILE_CFSI_VERIFY_H_

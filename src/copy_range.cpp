@@ -1,30 +1,38 @@
 #include "copy_range.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <atomic>
 #include <memory>
+
+#include "platform.h"
 
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
+// What the kernel is asked to copy at once: small enough that an observer
+// hears of a long copy several times a second, large enough that the calls
+// cost nothing beside the bytes.
+constexpr std::size_t kKernelCopyBytes = std::size_t{64} << 20;
 
-std::string systemError(const char* what) {
-  return std::string(what) + ": " + std::strerror(errno);
+// Set before the copies it observes start, read by every copying thread.
+std::atomic<CopyObserver*> observer{nullptr};
+
+void tell(std::uint64_t bytes) {
+  if (CopyObserver* const o = observer.load()) o->written(bytes);
 }
 
+std::string systemError(const char* what) {
+  return std::string(what) + ": " + platform::lastErrorText();
+}
 
-bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
+bool copyBuffered(int in, std::int64_t start, std::uint64_t size, int out,
                   std::string* error) {
   // One buffer per thread: extractions may run on several at once.
   thread_local std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
   while (size > 0) {
     const std::size_t want =
         size < kBufferBytes ? static_cast<std::size_t>(size) : kBufferBytes;
-    const ssize_t got = ::pread(in, buffer.get(), want, start);
+    const std::int64_t got = platform::readAt(in, buffer.get(), want, start);
     if (got < 0) {
-      if (errno == EINTR) continue;
       *error = systemError("read failed");
       return false;
     }
@@ -34,34 +42,27 @@ bool copyBuffered(int in, off_t start, std::uint64_t size, int out,
     }
     if (!writeAll(out, buffer.get(), static_cast<std::size_t>(got), error))
       return false;
+    tell(static_cast<std::uint64_t>(got));
     start += got;
     size -= static_cast<std::uint64_t>(got);
   }
   return true;
 }
 
-// Errors by which the kernel refuses a file-to-file copy between these two
-// files (other file systems, special files, old kernels), rather than
-// reporting a failed read or write.
-bool copyRefused(int err) {
-  return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
-         err == EPERM || err == ETXTBSY;
-}
-
 }  // namespace
 
 bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error) {
-  off_t position = static_cast<off_t>(start);
+  std::int64_t position = start;
   while (size > 0) {
-    const std::size_t want = size < (std::uint64_t{1} << 30)
+    const std::size_t want = size < kKernelCopyBytes
                                  ? static_cast<std::size_t>(size)
-                                 : std::size_t{1} << 30;
-    const ssize_t moved =
-        ::copy_file_range(in, &position, out, nullptr, want, 0);
+                                 : kKernelCopyBytes;
+    bool refused;
+    const std::int64_t moved =
+        platform::copyBetweenFiles(in, &position, out, want, &refused);
     if (moved < 0) {
-      if (errno == EINTR) continue;
-      if (copyRefused(errno)) return copyBuffered(in, position, size, out, error);
+      if (refused) return copyBuffered(in, position, size, out, error);
       *error = systemError("copy failed");
       return false;
     }
@@ -70,15 +71,17 @@ bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
       return false;
     }
     size -= static_cast<std::uint64_t>(moved);
+    tell(static_cast<std::uint64_t>(moved));
   }
   return true;
 }
 
+void observeCopies(CopyObserver* newObserver) { observer = newObserver; }
+
 bool writeAll(int out, const char* data, std::size_t n, std::string* error) {
   while (n > 0) {
-    const ssize_t put = ::write(out, data, n);
+    const std::int64_t put = platform::writeSome(out, data, n);
     if (put < 0) {
-      if (errno == EINTR) continue;
       *error = systemError("write failed");
       return false;
     }

@@ -17,6 +17,19 @@
 bool copyRange(int in, std::int64_t start, std::uint64_t size, int out,
                std::string* error);
 
+// Told of the bytes copyRange writes as it writes them, so that a progress
+// display can follow one long copy as well as many short ones.
+class CopyObserver {
+ public:
+  virtual ~CopyObserver() = default;
+  // |bytes| more bytes were written to an output file.
+  virtual void written(std::uint64_t bytes) = 0;
+};
+
+// From now on copyRange tells |observer| (none when null, as at the start)
+// of every run of bytes it writes, at least every 64 MiB.
+void observeCopies(CopyObserver* observer);
+
 // Writes all |n| bytes at |data| to |out|, retrying short and interrupted
 // writes. Returns false, with |error| giving the system's reason, when a
 // write fails.

@@ -31,3 +31,55 @@ std::string extensionOf(const std::string& name) {
   const std::size_t begin = dot == std::string::npos ? 0 : dot + 1;
   return name.substr(begin, end - begin);
 }
+
+std::string normalEntryPath(const std::string& path) {
+  std::string normal;
+  normal.reserve(path.size());
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::size_t length = end - start;
+    if (length > 0 && path.compare(start, length, ".") != 0) {
+      if (!normal.empty()) normal += '/';
+      normal.append(path, start, length);
+    }
+    start = end + 1;
+  }
+  return normal;
+}
+
+std::string normalOutputPath(const fileInfo& entry) {
+  return normalEntryPath(entry.directory + entry.name);
+}
+
+std::string normalFolderPath(const fileInfo& entry) {
+  return normalEntryPath(entry.directory);
+}
+
+bool namesAFolder(const fileInfo& entry) {
+  const std::string path = entry.directory + entry.name;
+  const std::size_t slash = path.rfind('/');
+  const std::size_t last = slash == std::string::npos ? 0 : slash + 1;
+  if (last == path.size() || path.compare(last, std::string::npos, ".") == 0)
+    return true;
+  return normalEntryPath(path) == normalFolderPath(entry);
+}
+
+std::string parentOf(const std::string& normalPath) {
+  const std::size_t slash = normalPath.rfind('/');
+  return slash == std::string::npos ? std::string()
+                                    : normalPath.substr(0, slash);
+}
+
+std::size_t longestLevel(const std::string& normalPath) {
+  std::size_t longest = 0, start = 0;
+  while (true) {
+    const std::size_t slash = normalPath.find('/', start);
+    const std::size_t end =
+        slash == std::string::npos ? normalPath.size() : slash;
+    if (end - start > longest) longest = end - start;
+    if (slash == std::string::npos) return longest;
+    start = slash + 1;
+  }
+}

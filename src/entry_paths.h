@@ -3,6 +3,7 @@
 #ifndef EXTRACTGAMEFILE_ENTRY_PATHS_H_
 #define EXTRACTGAMEFILE_ENTRY_PATHS_H_
 
+#include <cstddef>
 #include <string>
 
 #include "QVRFunction.h"
@@ -19,6 +20,50 @@ std::string folderPathOf(const std::string& outputRoot, const fileInfo& entry);
 // The entry's output file: |outputRoot|, |directory| and |name|, joined with
 // nothing between them.
 std::string outputPathOf(const std::string& outputRoot, const fileInfo& entry);
+
+// How several spellings name one path. The system reads a path cut at "/",
+// and an empty level (from "//", a leading "/" or a final "/") or a "."
+// level names the folder it stands in; so "" + "a.dds" and "./" + "a.dds",
+// or "d//" + "b.dds" and "d/" + "b.dds", are one file below the output root.
+// normalEntryPath gives every spelling of one path the same form: the
+// levels of |path| (cut at "/") without the empty and "." ones, joined by
+// single "/". Only for safe paths (isSafeEntryPath), whose levels are never
+// "..": with a ".." level, two spellings that differ could name one file.
+// Every part of the system that asks whether two entries' paths are one
+// (verify's duplicates, a repack finding an edited file) asks it here.
+std::string normalEntryPath(const std::string& path);
+
+// The entry's output file below the root, in normalEntryPath's form.
+std::string normalOutputPath(const fileInfo& entry);
+
+// The last folder the extractor makes for the entry (its directory; in
+// the archive's convention a directory without a final "/" is a folder all
+// the same, and its name is joined to the file's), in normalEntryPath's
+// form; "" for the output root itself.
+std::string normalFolderPath(const fileInfo& entry);
+
+// True when the entry's output path names a folder rather than a file: its
+// last level is empty or "." (a name "" or "." or ending in "/"), or it is
+// the very folder the entry's directory makes ("tex" + "").
+bool namesAFolder(const fileInfo& entry);
+
+// The folder |normalPath| (in normalEntryPath's form) stands in: everything
+// before its last "/", or "" (the output root) when it has none.
+std::string parentOf(const std::string& normalPath);
+
+// Calls |visit| with each folder level of |normalFolder| (in
+// normalEntryPath's form), from the first: "a/b" gives "a", then "a/b".
+template <typename Visit>
+void forEachLevel(const std::string& normalFolder, Visit visit) {
+  if (normalFolder.empty()) return;
+  for (std::size_t slash = normalFolder.find('/'); slash != std::string::npos;
+       slash = normalFolder.find('/', slash + 1))
+    visit(normalFolder.substr(0, slash));
+  visit(normalFolder);
+}
+
+// The length of the longest level of |normalPath|, in bytes.
+std::size_t longestLevel(const std::string& normalPath);
 
 // The last full-stop-separated piece of |name|, where a single final full
 // stop ends the name without starting a piece: "a.b.dds" and "a.dds." give

@@ -1,11 +1,6 @@
 #include "extractor.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 
 #include "archive_index.h"
 #include "copy_range.h"
@@ -17,27 +12,21 @@ EntryExtractor::EntryExtractor(const std::string& archivePath,
                                const platform::FileIdentity& identity,
                                std::int64_t archiveSize)
     : archivePath_(archivePath), dataStart_(dataStart), identity_(identity) {
-  // O_NONBLOCK keeps a FIFO in place of the archive from blocking the open
-  // (see archive::readIndex); it makes no difference to a regular file.
-  fd_ = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat st;
-  platform::FileIdentity opened;
+  fd_ = platform::openRegularFile(archivePath, &archiveSize_, &openError_);
   if (fd_ < 0) {
-    openError_ = std::strerror(errno);
-  } else if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    openError_ = "not a regular file";
-  } else {
-    archiveSize_ = st.st_size;
-    // Only an index that was read can be compared with; without one,
-    // every entry with data fails anyway.
-    replaced_ = dataStart >= 0 &&
-                (!platform::identityOf(fd_, &opened) || !(opened == identity) ||
-                 archiveSize_ != archiveSize);
+    archiveSize_ = -1;
+    return;
   }
+  // Only an index that was read can be compared with; without one, every
+  // entry with data fails anyway.
+  platform::FileIdentity opened;
+  replaced_ =
+      dataStart >= 0 && (!platform::identityOf(fd_, &opened) ||
+                         !(opened == identity) || archiveSize_ != archiveSize);
 }
 
 EntryExtractor::~EntryExtractor() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::closeFile(fd_);
 }
 
 bool EntryExtractor::writeFile(const platform::Folder& folder,

@@ -8,10 +8,9 @@
 #include "QVRFunction.h"
 #include "platform.h"
 #include "report.h"
-#include "standard_streams.h"
 
 int main() {
-  const bool stdoutOpen = holdStandardDescriptors();
+  const bool stdoutOpen = platform::holdStandardDescriptors();
   // A reader that goes away, or a file-size limit, must not stop the
   // extraction half-way: the write fails and the entry with it.
   platform::reportWriteFailuresAsErrors();

@@ -59,7 +59,7 @@ const platform::Folder* OutputFolders::folderFor(const std::string& root,
     rootPath_ = root;
     rootTried_ = true;
     root_ = platform::Folder();
-    rootError_ = platform::openFolder(root, &root_);
+    rootError_ = platform::openRootFolder(root, &root_);
   }
   if (rootError_ != 0) {
     *error = "cannot create " + printable(outputPath) + ": " +

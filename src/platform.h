@@ -1,13 +1,27 @@
-// What the programs ask of the operating system: the folder calls the
-// extractor is written against, with the meaning they have in the C runtime
-// it was first written for, and how the process meets failed writes.
+// The platform layer: every call the engine and the commands make to the
+// operating system goes through the functions below, so that the rest of the
+// code is the same on every system and holds no system header and no
+// conditional compilation.
+//
+// Each system has its own implementation file, chosen by the build:
+// platform_posix.cpp for POSIX systems. The rules built on top of these
+// calls that do not depend on the system (the chain of folders) are in
+// platform.cpp, shared by all.
+//
+// Files are plain descriptors (int), -1 for none. A call that fails leaves
+// its reason where lastError() finds it, unless its contract says it returns
+// the reason some other way.
 #ifndef EXTRACTGAMEFILE_PLATFORM_H_
 #define EXTRACTGAMEFILE_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
+
+// ---- Folders, with the meaning the C runtime's calls of these names have.
 
 // Makes one folder level, with access 0777 less the umask. Makes no missing
 // parent. Returns 0 on success and -1 otherwise (callers may ignore it).
@@ -17,28 +31,140 @@ int _mkdir(const char* path);
 // not exist, any other result that it does.
 int _access(const char* path, int mode);
 
-// The number of processors this process may run on (its affinity mask where
-// the system has one), or 0 when the system does not say.
-unsigned usableProcessors();
+// Makes every level of |folderPath| in turn with _mkdir, from the first: each
+// piece before a "/" (the empty one in front of a leading "/" aside), then
+// the whole path unless it ends in "/". A level that exists or cannot be made
+// is passed over; what matters is reported by whatever is made in the folder
+// afterwards. Returns true when the last level was made by this call, false
+// when it was not (it existed, or something is in the way) or there is none.
+bool makeFolderChain(const std::string& folderPath);
 
-// From here on, a write that the system refuses fails with an error the
-// caller sees instead of ending the process: a write to a pipe that no one
-// reads fails with EPIPE, one past the process's file-size limit with EFBIG.
-void reportWriteFailuresAsErrors();
+// ---- Errors.
 
-// Error codes below are errno values (<cerrno>), 0 for success.
-// The system's wording of |code|, as strerror gives it.
-std::string errorText(int code);
+// The reason the last failed call gave, as a number only errorText reads.
+int lastError();
 
-// Who a file is: the same for every name of one file, different for two
-// files that exist at the same time.
+// The system's text for the reason |error| ("No such file or directory").
+std::string errorText(int error);
+
+// errorText(lastError()).
+std::string lastErrorText();
+
+// ---- Telling files apart.
+
+// What tells one file from every other on the system while it exists: two
+// paths name the same file exactly when both identities are equal.
 struct FileIdentity {
-  std::uint64_t volume = 0;
+  std::uint64_t device = 0;
   std::uint64_t file = 0;
-  bool operator==(const FileIdentity& o) const {
-    return volume == o.volume && file == o.file;
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && file == other.file;
   }
 };
+
+// Sets |identity| for the file |path| names, following symbolic links.
+// Returns false when there is no such file or it cannot be examined.
+bool identify(const std::string& path, FileIdentity* identity);
+
+// True when |a| and |b| both name an existing file, and the same one, under
+// whatever spelling (links, "..", another name of the same file).
+bool sameFile(const std::string& a, const std::string& b);
+
+// ---- Reading files.
+
+// Opens the regular file at |path| for reading and sets |size| to its length
+// in bytes. Something else at the path in place of a file (a FIFO waiting
+// for a writer included) is refused without waiting. Returns the descriptor,
+// or -1 with |error| saying why: the system's reason, or "not a regular file"
+// for anything but a file or a folder.
+int openRegularFile(const std::string& path, std::int64_t* size,
+                    std::string* error);
+
+// Reads up to |n| bytes from |fd|'s position into |buffer|, retrying calls
+// the system interrupted. Returns the number read, 0 at the end of the file,
+// -1 on failure.
+std::int64_t readSome(int fd, void* buffer, std::size_t n);
+
+// As readSome, at byte |offset| of the file, without using or moving |fd|'s
+// position.
+std::int64_t readAt(int fd, void* buffer, std::size_t n, std::int64_t offset);
+
+// ---- Writing files.
+
+// Writes up to |n| bytes from |data| at |fd|'s position, retrying calls the
+// system interrupted. Returns the number written (at least 1), or -1.
+std::int64_t writeSome(int fd, const void* data, std::size_t n);
+
+// Has the system copy up to |n| bytes from |in| at |*position| (advanced by
+// what was copied; |in|'s own position is not used) to |out| at its
+// position, without the bytes passing through the program. Returns the
+// number copied, 0 when |in| ends at |*position|, -1 on failure. Sets
+// |refused| when the failure only means that the system does not copy
+// between these two files this way (or at all): the caller then reads and
+// writes the bytes itself.
+std::int64_t copyBetweenFiles(int in, std::int64_t* position, int out,
+                              std::size_t n, bool* refused);
+
+// Creates or empties the file at |path| for writing, as a new file's access
+// (0666 less the umask). A FIFO at the path fails at once instead of waiting
+// for a reader. Returns the descriptor or -1.
+int createOutputFile(const std::string& path);
+
+// Opens the folder at |path| so that files can be made in it by name with
+// createOutputFileIn, which saves walking the folder's path again for every
+// file. Returns -1 when that cannot be done: the caller then makes its files
+// by their full path.
+int openFolder(const std::string& path);
+
+// As createOutputFile, for the file |name| (a single level) in the folder
+// |folder| that openFolder gave.
+int createOutputFileIn(int folder, const std::string& name);
+
+// Closes |fd|. Returns false when the system reports a failure, which for a
+// file just written can mean that its last bytes were lost.
+bool closeFile(int fd);
+
+// Removes the file at |path|. Returns false when it could not.
+bool removeFile(const std::string& path);
+
+// The most bytes one level of a path (a folder's or a file's own name) may
+// have on this system; a longer level cannot be made.
+std::size_t maxNameLength();
+
+// ---- Renaming, and files that appear only once complete.
+
+// Creates a new file, readable and writable by its owner only, at |prefix|
+// followed by six characters chosen so that nothing is there yet, and sets
+// |path| to its name. Returns the descriptor or -1.
+int createUniqueFile(const std::string& prefix, std::string* path);
+
+// Gives the file |fd| the access a new file gets (0666 less the umask) and
+// waits until its bytes are on the disk. Returns false when either fails.
+bool finishFile(int fd);
+
+// Renames |from| to |to|, replacing whatever file |to| named, in one step
+// that no reader can see half-done. Returns false when it could not.
+bool renameFile(const std::string& from, const std::string& to);
+
+// Removes the file at |path|, using only what is allowed in a signal
+// handler.
+void removeFileFromSignalHandler(const char* path);
+
+// From now on, a request to stop the program (an interrupt from the
+// terminal, a termination, a hang-up where the system has one) calls
+// |handler| with the signal's number instead of ending the program. The
+// handler may only use what is allowed in a signal handler; it ends the
+// program by restoring the signal's default action and raising it again.
+void catchStopSignals(void (*handler)(int));
+
+// Gives the stop requests catchStopSignals caught their default action back.
+void releaseStopSignals();
+
+// ---- Output trees: folders opened beneath a root, and new files that take
+// their name only when complete. Calls here return the reason of a failure
+// as an errno value of <cerrno> (0 for success; another system maps its own
+// reasons to these), which errorText reads, rather than leave it for
+// lastError.
 
 // The identity of the open file |descriptor|; false when the system cannot
 // say.
@@ -66,8 +192,9 @@ class Folder {
 };
 
 // Opens the folder |path| names, following symbolic links on the way: this
-// is how an output root is opened, and a user may make it a link.
-int openFolder(const std::string& path, Folder* folder);
+// is how an output root is opened, and a user may make it a link. Returns 0
+// or the reason (as every call below that returns an int).
+int openRootFolder(const std::string& path, Folder* folder);
 
 // Opens the folder |relative| names below |root|: levels joined by single
 // "/", none empty and none "..". No symbolic link is followed on the way,
@@ -142,6 +269,64 @@ class OutputFile {
   std::string temporary_;  // empty when made under |name_| itself
   int slot_ = -1;          // its place in the record of files in progress
 };
+
+// ---- Folder trees.
+
+enum class FileKind {
+  kFile,
+  kFolder,
+  kSymbolicLink,
+  kNamedPipe,
+  kSocket,
+  kCharacterDevice,
+  kBlockDevice,
+  kOther,
+};
+
+struct FolderItem {
+  std::string name;
+  FileKind kind = FileKind::kOther;  // of the item itself, links unfollowed
+  std::uint64_t size = 0;            // for a file
+};
+
+// Sets |items| to what the folder |path| holds, "." and ".." left out, in no
+// particular order. Returns false when the folder or an item in it cannot be
+// examined: |failedPath| then names which (|path| itself, or the item's path
+// as |path|, a "/" unless |path| ends in one, and its name) and |error| gives
+// the system's reason.
+bool listFolder(const std::string& path, std::vector<FolderItem>* items,
+                std::string* failedPath, std::string* error);
+
+// Sets |kind| to the kind of what |path| names, following symbolic links.
+// Returns false when nothing can be examined there.
+bool kindOf(const std::string& path, FileKind* kind);
+
+// Sets |real| to the absolute path of |path| with every symbolic link, "."
+// and ".." level resolved. |path| must exist. Returns false when it cannot.
+bool canonicalPath(const std::string& path, std::string* real);
+
+// ---- The process and its standard streams.
+
+// The number of processors this process may run on (its affinity mask where
+// the system has one), or 0 when the system does not say.
+unsigned usableProcessors();
+
+// Fills every closed slot of the three standard descriptors, so that no file
+// the program opens later takes one of those numbers (and receives its
+// messages). Input and error get the null device; output gets one that
+// fails every write where there is one, so that what the program prints
+// fails to be written, and the program says so and fails, rather than
+// losing it in silence. Returns whether standard output was open to begin
+// with.
+bool holdStandardDescriptors();
+
+// From here on, a write that the system refuses fails with an error the
+// caller sees instead of ending the process: a write to a pipe that no one
+// reads fails with EPIPE, one past the process's file-size limit with EFBIG.
+void reportWriteFailuresAsErrors();
+
+// True when standard error is a terminal a person is watching.
+bool standardErrorIsTerminal();
 
 }  // namespace platform
 

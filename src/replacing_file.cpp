@@ -1,12 +1,9 @@
 #include "replacing_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <csignal>
 #include <cstring>
+
+#include "platform.h"
 
 namespace {
 
@@ -14,18 +11,11 @@ namespace {
 // removes is kept in a plain buffer.
 char pendingTemp[4096];
 volatile std::sig_atomic_t havePendingTemp = 0;
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void removeTempAndDie(int signal) {
-  if (havePendingTemp) ::unlink(pendingTemp);
+  if (havePendingTemp) platform::removeFileFromSignalHandler(pendingTemp);
   std::signal(signal, SIG_DFL);
   std::raise(signal);
-}
-
-mode_t currentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
 }
 
 }  // namespace
@@ -34,37 +24,38 @@ ReplacingFile::~ReplacingFile() { discard(); }
 
 bool ReplacingFile::open(const std::string& target, std::string* error) {
   target_ = target;
-  temp_ = target + ".tmp-XXXXXX";
-  if (temp_.size() >= sizeof pendingTemp) {
+  const std::string prefix = target + ".tmp-";
+  // The name chosen has six more bytes, and the buffer needs its end.
+  if (prefix.size() + 6 >= sizeof pendingTemp) {
     *error = "cannot create a file beside " + target + ": path too long";
     return false;
   }
-  fd_ = ::mkostemp(&temp_[0], O_CLOEXEC);
+  fd_ = platform::createUniqueFile(prefix, &temp_);
   if (fd_ < 0) {
+    temp_.clear();
     *error = "cannot create a file beside " + target + ": " +
-             std::strerror(errno);
+             platform::lastErrorText();
     return false;
   }
   std::memcpy(pendingTemp, temp_.c_str(), temp_.size() + 1);
   havePendingTemp = 1;
-  for (const int s : kSignals) std::signal(s, removeTempAndDie);
+  platform::catchStopSignals(removeTempAndDie);
   return true;
 }
 
 bool ReplacingFile::commit(std::string* error) {
-  const mode_t mode = 0666 & ~currentUmask();
-  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) {
-    *error = "cannot write " + temp_ + ": " + std::strerror(errno);
+  if (!platform::finishFile(fd_)) {
+    *error = "cannot write " + temp_ + ": " + platform::lastErrorText();
     return false;
   }
-  const int closed = ::close(fd_);
+  const bool closed = platform::closeFile(fd_);
   fd_ = -1;
-  if (closed != 0) {
-    *error = "cannot write " + temp_ + ": " + std::strerror(errno);
+  if (!closed) {
+    *error = "cannot write " + temp_ + ": " + platform::lastErrorText();
     return false;
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    *error = "cannot write " + target_ + ": " + std::strerror(errno);
+  if (!platform::renameFile(temp_, target_)) {
+    *error = "cannot write " + target_ + ": " + platform::lastErrorText();
     return false;
   }
   temp_.clear();
@@ -73,12 +64,12 @@ bool ReplacingFile::commit(std::string* error) {
 }
 
 void ReplacingFile::discard() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) platform::closeFile(fd_);
   fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
+  if (!temp_.empty()) platform::removeFile(temp_);
   temp_.clear();
   if (havePendingTemp) {
     havePendingTemp = 0;
-    for (const int s : kSignals) std::signal(s, SIG_DFL);
+    platform::releaseStopSignals();
   }
 }

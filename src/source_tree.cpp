@@ -1,62 +1,49 @@
 #include "source_tree.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
+#include "platform.h"
 #include "report.h"
 
 namespace {
 
-const char* kindOf(mode_t mode) {
-  if (S_ISLNK(mode)) return "symbolic link";
-  if (S_ISFIFO(mode)) return "named pipe";
-  if (S_ISSOCK(mode)) return "socket";
-  if (S_ISCHR(mode)) return "character device";
-  if (S_ISBLK(mode)) return "block device";
-  return "special file";
+const char* kindName(platform::FileKind kind) {
+  switch (kind) {
+    case platform::FileKind::kSymbolicLink:
+      return "symbolic link";
+    case platform::FileKind::kNamedPipe:
+      return "named pipe";
+    case platform::FileKind::kSocket:
+      return "socket";
+    case platform::FileKind::kCharacterDevice:
+      return "character device";
+    case platform::FileKind::kBlockDevice:
+      return "block device";
+    default:
+      return "special file";
+  }
 }
 
 bool walk(const std::string& root, const std::string& relative,
           std::vector<TreeFile>* files, std::vector<std::string>* skipped,
           std::string* error) {
   const std::string folder = root + "/" + relative;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    *error = "cannot list " + printable(folder) + ": " + std::strerror(errno);
+  std::vector<platform::FolderItem> items;
+  std::string failedPath, why;
+  if (!platform::listFolder(folder, &items, &failedPath, &why)) {
+    *error = (failedPath == folder ? "cannot list " : "cannot read ") +
+             printable(failedPath) + ": " + why;
     return false;
   }
-  std::vector<std::string> names;
-  errno = 0;
-  while (const dirent* item = ::readdir(dir)) {
-    const std::string name = item->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-    errno = 0;
-  }
-  const int readErrno = errno;
-  ::closedir(dir);
-  if (readErrno != 0) {
-    *error = "cannot list " + printable(folder) + ": " +
-             std::strerror(readErrno);
-    return false;
-  }
-  for (const std::string& name : names) {
-    const std::string path = folder + name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
-      *error = "cannot read " + printable(path) + ": " + std::strerror(errno);
-      return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-      if (!walk(root, relative + name + "/", files, skipped, error))
+  for (const platform::FolderItem& item : items) {
+    const std::string path = folder + item.name;
+    if (item.kind == platform::FileKind::kFolder) {
+      if (!walk(root, relative + item.name + "/", files, skipped, error))
         return false;
-    } else if (S_ISREG(st.st_mode)) {
-      files->push_back({relative, name, static_cast<std::uint64_t>(st.st_size)});
+    } else if (item.kind == platform::FileKind::kFile) {
+      files->push_back({relative, item.name, item.size});
     } else {
-      skipped->push_back(printable(path) + ": " + kindOf(st.st_mode) +
+      skipped->push_back(printable(path) + ": " + kindName(item.kind) +
                          ", skipped");
     }
   }

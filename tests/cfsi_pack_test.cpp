@@ -315,6 +315,29 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
   }
 }
 
+TEST(CfsiRepack, AnEditedFileIsFoundUnderAnySpellingOfItsEntrysPath) {
+  const std::string data = std::string(16, 'a') + std::string(16, 'b');
+  const std::string old = fixture::withDataArea(
+      fixture::rawIndex({{"./", {{"a.dds", 0, 16}}},
+                         {"/d//", {{"b.dds", 1, 16}}},
+                         {"d", {{"/./b.dds", 1, 16}}}}),
+      data);
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("old.cfsi"), old);
+  makeTree(work.at("x"), {{"", "a.dds", "edited a"}, {"d/", "b.dds", "new b"}});
+  const auto result =
+      cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  // d/b.dds is the file of two entries, as extraction would have made it.
+  EXPECT_EQ(result.err,
+            "cfsi: 3 entries packed into new.cfsi: 3 from x, 0 from old.cfsi\n");
+  ASSERT_EQ(cfsi(work.path(), {"extract", "new.cfsi", "--all", "-o", "y"})
+                .exitStatus,
+            0);
+  EXPECT_EQ(filesOf(work.at("y")),
+            (Tree{{"a.dds", "edited a"}, {"d/b.dds", "new b"}}));
+}
+
 TEST(CfsiRepack, MissingFilesComeFromTheOldArchiveAndUnlistedOnesAreNotAdded) {
   const std::vector<Entry> old = {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "bb"}};
   fixture::ScratchDir work;

@@ -40,6 +40,10 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"unpack", "a.cfsi"}, "unpack", "usage: cfsi list"},
       {{"list"}, "ARCHIVE is required", "usage: cfsi list [--json] ARCHIVE"},
       {{"list", "a.cfsi", "--exclude"}, "--exclude", "usage: cfsi list"},
+      {{"list", "a.cfsi", "--b\x1b[31m\x07"}, "--b\\x1b[31m\\x07",
+       "usage: cfsi list"},
+      {{"\x1b]0;title\x07"}, "unknown command '\\x1b]0;title\\x07'",
+       "usage: cfsi list"},
       {{"extract", "a.cfsi", "--all", "--ext", "dds"}, "excludes",
        "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "--exclude"}, "--exclude",
@@ -47,6 +51,9 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"extract", "a.cfsi", "--ext"}, "--ext", "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "-o", ""}, "empty", "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "--bogus"}, "--bogus", "usage: cfsi extract"},
+      {{"extract", "a.cfsi", "-j", "0"}, "--jobs", "usage: cfsi extract"},
+      {{"extract", "a.cfsi", "-j", "65"}, "--jobs", "usage: cfsi extract"},
+      {{"extract", "a.cfsi", "-j", "two"}, "--jobs", "usage: cfsi extract"},
       {{"verify"}, "ARCHIVE is required", "usage: cfsi verify ARCHIVE"},
       {{"pack", "dir"}, "--output is required", "usage: cfsi pack DIR"},
       {{"pack", "-o", "a.cfsi"}, "DIR is required", "usage: cfsi pack DIR"},
@@ -62,6 +69,16 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
     EXPECT_EQ(result.err.rfind("cfsi: ", 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
     EXPECT_NE(result.err.find(c.usage), std::string::npos) << result.err;
+    // Every line is cfsi's, and nothing from the command line reaches the
+    // terminal unescaped, the parser's own messages included.
+    for (std::size_t start = 0, end; start < result.err.size(); start = end + 1) {
+      EXPECT_EQ(result.err.compare(start, 6, "cfsi: "), 0) << result.err;
+      end = result.err.find('\n', start);
+      if (end == std::string::npos) break;
+    }
+    for (const char byte : result.err)
+      EXPECT_TRUE(byte == '\n' || static_cast<unsigned char>(byte) >= 0x20)
+          << result.err;
     EXPECT_NE(result.err.find("cfsi --help"), std::string::npos);
     // A wrong call does nothing.
     EXPECT_EQ(fixture::treeOf(work.path()), Tree{});
@@ -177,6 +194,8 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"},
       {"extract", "a.cfsi", "-v", "-o", "out"},
+      {"--help"},
+      {"pack", "--help"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
@@ -424,25 +443,75 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
         "problem: entry 2 (ok/n\\x00): unsafe path (a \"..\" level or a zero "
         "byte), cannot be extracted",
         "note: entry 2 (ok/n\\x00): data at bytes {S} to {S+1} overlaps entry "
-        "1 (../up)"},
+        "1"},
        "2 entries, 2 problems, 1 note",
        1},
       {"two entries with one output path",
        {{"tex", {{"a.dds", 0, 1}}},
         {"", {{"texa.dds", 1, 1}}},
         {"tex", {{"a.dds", 2, 1}}}},
-       {"problem: entry 2 (texa.dds): same output path as entry 1 (texa.dds)",
-        "problem: entry 3 (texa.dds): same output path as entry 1 (texa.dds)"},
+       {"problem: entry 2 (texa.dds): same output path as entry 1",
+        "problem: entry 3 (texa.dds): same output path as entry 1"},
        "3 entries, 2 problems, 0 notes",
+       1},
+      {"one output path under several spellings",
+       {{"", {{"a.dds", 0, 0}}},
+        {"./", {{"a.dds", 0, 0}}},
+        {"d//", {{"b.dds", 0, 0}}},
+        {"d/", {{"b.dds", 0, 0}}},
+        {"/d/./", {{"b.dds", 0, 0}}}},
+       {"problem: entry 2 (./a.dds): same output path as entry 1",
+        "problem: entry 4 (d/b.dds): same output path as entry 3",
+        "problem: entry 5 (/d/./b.dds): same output path as entry 3"},
+       "5 entries, 3 problems, 0 notes",
+       1},
+      {"paths this system cannot make",
+       {{"d/", {{"sub/x.dds", 0, 0}}},
+        {"d/sub/", {{"y.dds", 0, 0}}},
+        {"d/", {{"sub/z.dds", 0, 0}}},
+        {"m", {{std::string(255, 'n'), 0, 0}}},
+        {std::string(200, 'f'), {{std::string(60, 'g'), 0, 0}}},
+        {"", {{std::string(255, 'n'), 0, 0}}},
+        {"tex/", {{"", 0, 0}, {".", 0, 0}}},
+        {"", {{"", 0, 0}}}},
+       {"problem: entry 1 (d/sub/x.dds): its name holds a \"/\" and leads "
+        "into d/sub, a folder no entry before it makes, cannot be extracted",
+        "problem: entry 4 (m" + std::string(255, 'n') + "): a level of its "
+        "path is longer than the 255 bytes this system allows, cannot be "
+        "extracted",
+        "problem: entry 5 (" + std::string(200, 'f') + std::string(60, 'g') +
+            "): a level of its "
+        "path is longer than the 255 bytes this system allows, cannot be "
+        "extracted",
+        "problem: entry 7 (tex/): its path names a folder, not a file, "
+        "cannot be extracted",
+        "problem: entry 8 (tex/.): its path names a folder, not a file, "
+        "cannot be extracted",
+        "problem: entry 9 (): its path names a folder, not a file, cannot "
+        "be extracted"},
+       "9 entries, 6 problems, 0 notes",
+       1},
+      {"a path that is a file for one entry and a folder for another",
+       {{"t/", {{"a", 0, 0}}},
+        {"t/a/", {{"b", 0, 0}}},
+        {"u/v/", {{"w", 0, 0}}},
+        {"u/", {{"v", 0, 0}}},
+        {"x/", {{"y", 0, 0}}},
+        {"x", {{"/y/z", 0, 0}}}},
+       {"problem: entry 2 (t/a/b): the folder t/a on its path is the file "
+        "of entry 1, cannot be extracted",
+        "problem: entry 4 (u/v): its path is a folder made for entry 3, "
+        "cannot be extracted",
+        "problem: entry 6 (x/y/z): the folder x/y on its path is the file "
+        "of entry 5, cannot be extracted"},
+       "6 entries, 3 problems, 0 notes",
        1},
       {"overlapping data is only noted",
        {{"d/", {{"a", 0, 50}, {"b", 1, 4}, {"c", 3, 2}, {"index", 0xfffffff, 4}}}},
        {"note: entry 4 (d/index): data at bytes {S-16} to {S-12} overlaps "
         "the index (bytes 0 to {I})",
-        "note: entry 2 (d/b): data at bytes {S+16} to {S+20} overlaps entry 1 "
-        "(d/a)",
-        "note: entry 3 (d/c): data at bytes {S+48} to {S+50} overlaps entry 1 "
-        "(d/a)"},
+        "note: entry 2 (d/b): data at bytes {S+16} to {S+20} overlaps entry 1",
+        "note: entry 3 (d/c): data at bytes {S+48} to {S+50} overlaps entry 1"},
        "4 entries, 0 problems, 3 notes",
        0},
   };

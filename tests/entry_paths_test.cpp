@@ -57,6 +57,61 @@ TEST(OutputPathOf, JoinsRootDirectoryAndNameWithNothingBetween) {
   EXPECT_EQ(outputPathOf("extract/", entry), "extract/texa.dds");
 }
 
+TEST(NormalEntryPath, GivesEverySpellingOfOnePathTheSameForm) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a.dds", "a.dds"},
+      {"./a.dds", "a.dds"},
+      {"/a.dds", "a.dds"},
+      {"d//b.dds", "d/b.dds"},
+      {"d/./b.dds", "d/b.dds"},
+      {"./d/.//./b.dds", "d/b.dds"},
+      {"d/", "d"},
+      {"d/.", "d"},
+      {"", ""},
+      {"/", ""},
+      {"./", ""},
+      {"...", "..."},
+      {".a/b.", ".a/b."},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(normalEntryPath(c.first), c.second) << c.first;
+  EXPECT_EQ(normalOutputPath({0, 0, "./", "a.dds"}),
+            normalOutputPath({0, 0, "", "a.dds"}));
+  EXPECT_EQ(normalOutputPath({0, 0, "d//", "b.dds"}),
+            normalOutputPath({0, 0, "d/", "b.dds"}));
+  EXPECT_EQ(normalFolderPath({0, 0, "tex", "a.dds"}), "tex");
+}
+
+TEST(NamesAFolder, IsTrueWhenTheNameAddsNoLevelOfItsOwn) {
+  struct Case {
+    std::string directory, name;
+    bool folder;
+  };
+  const Case cases[] = {
+      {"tex/", "a.dds", false}, {"tex", "a.dds", false},
+      {"", "a", false},         {"d/", "sub/a", false},
+      {"tex/", "", true},       {"tex", "", true},
+      {"", "", true},           {"d/", ".", true},
+      {"d/", "sub/", true},     {"d/", "./", true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(namesAFolder({0, 0, c.directory, c.name}), c.folder)
+        << c.directory << " + " << c.name;
+}
+
+TEST(PathLevels, ParentLevelsAndTheLongestLevel) {
+  EXPECT_EQ(parentOf("a/b/c.dds"), "a/b");
+  EXPECT_EQ(parentOf("c.dds"), "");
+  std::vector<std::string> levels;
+  forEachLevel("a/bb/c", [&](const std::string& level) {
+    levels.push_back(level);
+  });
+  EXPECT_EQ(levels, (std::vector<std::string>{"a", "a/bb", "a/bb/c"}));
+  forEachLevel("", [&](const std::string&) { ADD_FAILURE(); });
+  EXPECT_EQ(longestLevel("a/bbb/cc"), 3u);
+  EXPECT_EQ(longestLevel(""), 0u);
+}
+
 TEST(Printable, EscapesControlBytesOnly) {
   const std::pair<std::string, std::string> cases[] = {
       {"extract/a.dds", "extract/a.dds"},
