@@ -28,7 +28,8 @@ class EntryExtractor {
   EntryExtractor& operator=(const EntryExtractor&) = delete;
 
   // Writes |entry| to outputPathOf(outputRoot, entry). In this order:
-  //  1. refuses an unsafe path (isSafeEntryPath): nothing is made;
+  //  1. refuses an unsafe path (isSafeEntryPath, and where the system's
+  //     paths are Windows paths, windowsPathProblem): nothing is made;
   //  2. refuses data not wholly inside the archive, or an archive that is
   //     not the one whose index was read: nothing is made, and a file
   //     already at the output path is left as it was (an entry of size 0

@@ -4,7 +4,6 @@
 // leaves no partial file, and ends with status 1 and an explanation on
 // standard error.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "archive_builder.h"
 #include "extract_run.h"
@@ -18,6 +17,8 @@ using fixture::RunCase;
 TEST(FaultInjection, AWriteThatFailsHalfWayRemovesOnlyTheNewFile) {
   // Files may not grow past 4 KiB, with SIGXFSZ at its default action as a
   // user's shell leaves it: the program must see a failed write.
+  if (!fixture::systemHasFileSizeLimits())
+    GTEST_SKIP() << "needs a file-size limit for the child";
   const std::string big(8000, 'b');
   RunCase c{
       "writes past the file-size limit, to a free path and over a file",
@@ -62,11 +63,13 @@ TEST(FaultInjection, AnUnwritableStandardOutputStillExtractsEverything) {
   closed.options.closeStdout = true;
   RunCase full{"standard output is /dev/full", archive, {}, {}, "", 1, made,
                {lost}};
-  full.options.stdoutPath = "/dev/full";
+  full.options.stdoutPath = fixture::fullDevice();
   RunCase deadPipe{"standard output is a pipe whose reader has gone",
                    archive, {}, {}, "", 1, made, {lost}};
   deadPipe.options.stdoutToDeadPipe = true;
-  for (const RunCase& c : {closed, full, deadPipe}) run(c);
+  run(closed);
+  run(deadPipe);
+  if (!full.options.stdoutPath.empty()) run(full);
 }
 
 }  // namespace

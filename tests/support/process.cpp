@@ -29,6 +29,10 @@ void resetSignals() {
 
 }  // namespace
 
+bool systemHasFileSizeLimits() { return true; }
+
+bool systemHasStopSignals() { return true; }
+
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options) {

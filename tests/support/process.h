@@ -33,6 +33,13 @@ struct ProcessOptions {
 std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
                                                     int sig);
 
+// Whether a child's files can be given a size limit (fileSizeLimit).
+bool systemHasFileSizeLimits();
+
+// Whether a child can be sent the signals a user stops a program with
+// (SIGINT, SIGTERM, SIGHUP), as signalWhenAFileGrowsIn does.
+bool systemHasStopSignals();
+
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
 // starts as from a user's shell: every signal at its default action.
 ProcessResult runProcess(const std::string& binary,
