@@ -341,6 +341,13 @@ void reportWriteFailuresAsErrors();
 // True when standard error is a terminal a person is watching.
 bool standardErrorIsTerminal();
 
+// The descriptor of standard output, for the commands that write bytes
+// there rather than text.
+constexpr int kStandardOutput = 1;
+
+// True when standard output is a terminal.
+bool standardOutputIsTerminal();
+
 }  // namespace platform
 
 #endif  // EXTRACTGAMEFILE_PLATFORM_H_

@@ -59,6 +59,9 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"extract", "a.cfsi", "-j", "0"}, "--jobs", "usage: cfsi extract"},
       {{"extract", "a.cfsi", "-j", "65"}, "--jobs", "usage: cfsi extract"},
       {{"extract", "a.cfsi", "-j", "two"}, "--jobs", "usage: cfsi extract"},
+      {{"cat", "a.cfsi"}, "PATH is required", "usage: cfsi cat ARCHIVE PATH"},
+      {{"diff", "a.cfsi"}, "NEW is required", "usage: cfsi diff [--json] OLD"},
+      {{"diff", "a.cfsi", "b.cfsi", "c.cfsi"}, "c.cfsi", "usage: cfsi diff"},
       {{"verify"}, "ARCHIVE is required", "usage: cfsi verify ARCHIVE"},
       {{"pack", "dir"}, "--output is required", "usage: cfsi pack DIR"},
       {{"pack", "-o", "a.cfsi"}, "DIR is required", "usage: cfsi pack DIR"},
@@ -98,12 +101,16 @@ TEST(CfsiCommandLine, HelpDescribesTheProgramAndEachCommand) {
   };
   const Case cases[] = {
       {{"--help"},
-       {"Usage: cfsi", "list", "extract", "verify", "pack", "Exit status"}},
+       {"Usage: cfsi", "list", "extract", "cat", "diff", "verify", "pack",
+        "Exit status"}},
       {{"list", "--help"},
        {"Usage: cfsi list", "PATTERN", "--exclude", "--json", "hex"}},
       {{"extract", "--help"},
        {"Usage: cfsi extract", "PATTERN", "--exclude", "--ext", "--all", "-v",
         "-o"}},
+      {{"cat", "--help"}, {"Usage: cfsi cat", "PATH", "PATTERN", "terminal"}},
+      {{"diff", "--help"},
+       {"Usage: cfsi diff", "--json", "+ PATH", "- PATH", "M PATH", "trouble"}},
       {{"verify", "--help"}, {"Usage: cfsi verify", "Problems", "Notes"}},
       {{"pack", "--help"}, {"Usage: cfsi pack", "--like", "-o"}},
   };
@@ -199,6 +206,7 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "a.cfsi"},   {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"}, {"extract", "a.cfsi", "-v", "-o", "out"},
       {"--help"},           {"pack", "--help"},
+      {"--version"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
