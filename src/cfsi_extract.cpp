@@ -25,14 +25,6 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| identifies: extracting an
-// entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path,
-                  const platform::FileIdentity& archive) {
-  platform::FileIdentity identity;
-  return platform::identify(path, &identity) && identity == archive;
-}
-
 // Keeps, as the index is read, only the entries the options select, in an
 // EntryTable: memory follows the selected entries, a few bytes each.
 class Selection : public archive::IndexVisitor {
@@ -97,18 +89,16 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  platform::FileIdentity archiveIdentity;
-  const bool haveArchiveIdentity =
-      platform::identify(options.archivePath, &archiveIdentity);
-  const unsigned workers = static_cast<unsigned>(
-      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
-                            std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
+      options.jobs != 0 ? options.jobs : defaultJobs(),
+      std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
   for (unsigned w = 0; w < workers; ++w)
     extractors.push_back(
-        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart));
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
+                                         index.identity, index.archiveSize));
   OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
   ProgressBar progress(selected.size(), selection.bytes);
   // Room for the entry each worker extracts, and for the one that the
@@ -133,12 +123,6 @@ int runExtract(const ExtractOptions& options) {
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
     fileInfo& entry = working[worker];
     selected.get(i, &entry);
-    if (haveArchiveIdentity &&
-        isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
-      outcome->error = printable(outputPathOf(root, entry)) +
-                       ": is the archive being extracted, not overwritten";
-      return;
-    }
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {
