@@ -21,10 +21,13 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "platform.h"
 #include "utf8.h"
@@ -648,5 +651,289 @@ void reportWriteFailuresAsErrors() {
 }
 
 bool standardErrorIsTerminal() { return isConsole(2); }
+
+}  // namespace platform
+
+// ---- Output trees ------------------------------------------------------
+//
+// A Folder is an open handle to the folder together with its path, the one
+// the wide API is given for files in it. The handle is opened without
+// sharing deletion, so that while it is held no one can rename or remove the
+// folder: its path keeps naming this very folder, which is what POSIX gets
+// from working relative to an open descriptor.
+
+namespace platform {
+
+namespace {
+
+struct OpenFolder {
+  HANDLE handle;
+  std::wstring path;  // systemPath form, no final "\"
+};
+
+const OpenFolder& openFolderOf(const Folder& folder) {
+  return *reinterpret_cast<const OpenFolder*>(folder.handle());
+}
+
+std::wstring childPath(const Folder& parent, const std::string& name) {
+  return openFolderOf(parent).path + L"\\" +
+         wideOf(windows_names::nameOf(name));
+}
+
+void closeOpenFolder(std::intptr_t handle) {
+  if (handle == -1) return;
+  auto* open = reinterpret_cast<OpenFolder*>(handle);
+  ::CloseHandle(open->handle);
+  delete open;
+}
+
+// Opens the folder at |path|; with |followLink| false a link there (a
+// symbolic link or a junction) is refused with ELOOP.
+int openFolderPath(const std::wstring& path, bool followLink, Folder* folder) {
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+  if (!followLink) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  const HANDLE handle =
+      ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return errorOnPath(path, ::GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  int error = 0;
+  if (!::GetFileInformationByHandle(handle, &info))
+    error = errorFromWindows(::GetLastError());
+  else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           !followLink)
+    error = ELOOP;
+  else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    error = ENOTDIR;
+  if (error != 0) {
+    ::CloseHandle(handle);
+    return error;
+  }
+  std::wstring own = path;
+  while (own.size() > 1 && own.back() == L'\\') own.pop_back();
+  *folder =
+      Folder(reinterpret_cast<std::intptr_t>(new OpenFolder{handle, own}));
+  return 0;
+}
+
+}  // namespace
+
+bool standardOutputIsTerminal() { return isConsole(kStandardOutput); }
+
+bool identityOf(int descriptor, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handleOf(descriptor), &info)) return false;
+  identity->device = info.dwVolumeSerialNumber;
+  identity->file = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 |
+                   info.nFileIndexLow;
+  return true;
+}
+
+Folder::~Folder() { closeOpenFolder(handle_); }
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  if (this != &other) {
+    closeOpenFolder(handle_);
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+int openRootFolder(const std::string& path, Folder* folder) {
+  return openFolderPath(systemPath(path.empty() ? "." : path), true, folder);
+}
+
+void useKernelResolution(bool) {
+  // Windows has no resolution beneath a folder; every open goes level by
+  // level, each refusing a link.
+}
+
+int openFolderAt(const Folder& parent, const std::string& name,
+                 Folder* folder) {
+  return openFolderPath(childPath(parent, name), false, folder);
+}
+
+int openFolderBeneath(const Folder& root, const std::string& relative,
+                      Folder* folder) {
+  Folder current;
+  const Folder* at = &root;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t slash = relative.find('/', begin);
+    const std::string level = relative.substr(
+        begin, slash == std::string::npos ? std::string::npos : slash - begin);
+    Folder next;
+    const int err = openFolderAt(*at, level, &next);
+    if (err != 0) return err;
+    current = std::move(next);
+    at = &current;
+    if (slash == std::string::npos) break;
+    begin = slash + 1;
+  }
+  *folder = std::move(current);
+  return 0;
+}
+
+int makeFolderAt(const Folder& parent, const std::string& name) {
+  const std::wstring path = childPath(parent, name);
+  return ::CreateDirectoryW(path.c_str(), nullptr)
+             ? 0
+             : errorOnPath(path, ::GetLastError());
+}
+
+EntryKind kindAt(const Folder& parent, const std::string& name,
+                 FileIdentity* identity) {
+  const HANDLE handle = ::CreateFileW(
+      childPath(parent, name).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return EntryKind::kNone;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  const DWORD type = ::GetFileType(handle);
+  ::CloseHandle(handle);
+  if (!known) return EntryKind::kSpecial;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return EntryKind::kLink;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return EntryKind::kFolder;
+  if (type != FILE_TYPE_DISK) return EntryKind::kSpecial;
+  identity->device = info.dwVolumeSerialNumber;
+  identity->file = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 |
+                   info.nFileIndexLow;
+  return EntryKind::kFile;
+}
+
+// ---- Files in progress ---------------------------------------------------
+//
+// The C runtime calls a stop handler (Ctrl+C, Ctrl+Break, a raised
+// termination) on a thread of its own, where a lock may be taken: the files
+// in progress are kept in a table under one.
+
+namespace {
+
+std::mutex inProgressLock;
+std::map<int, std::wstring> inProgress;  // by slot
+int nextSlot = 0;
+std::atomic<unsigned long> temporaryCount{0};
+const int kStopRequests[] = {SIGINT, SIGBREAK, SIGTERM};
+
+int trackFile(const std::wstring& path) {
+  std::lock_guard<std::mutex> hold(inProgressLock);
+  inProgress[nextSlot] = path;
+  return nextSlot++;
+}
+
+void untrackFile(int slot) {
+  std::lock_guard<std::mutex> hold(inProgressLock);
+  inProgress.erase(slot);
+}
+
+extern "C" void onStopRequest(int sig) {
+  {
+    std::lock_guard<std::mutex> hold(inProgressLock);
+    // An open file is removed once its last handle closes: at the latest as
+    // the process ends, just below.
+    for (const auto& file : inProgress) ::DeleteFileW(file.second.c_str());
+  }
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+std::string temporaryName() {
+  return ".partial-" + std::to_string(::GetCurrentProcessId()) + "-" +
+         std::to_string(temporaryCount.fetch_add(1));
+}
+
+}  // namespace
+
+void removeFilesInProgressOnStop() {
+  for (const int sig : kStopRequests) {
+    const auto old = std::signal(sig, onStopRequest);
+    if (old == SIG_IGN) std::signal(sig, SIG_IGN);
+  }
+}
+
+int OutputFile::create(const Folder& folder, const std::string& name,
+                       bool beside) {
+  discard();
+  if (!beside && windows_names::nameOf(name).size() > maxNameLength())
+    return ENAMETOOLONG;
+  std::string made = beside ? temporaryName() : name;
+  HANDLE handle;
+  std::wstring path;
+  for (;;) {
+    path = childPath(folder, made);
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link at the name is not followed, and
+    // CREATE_NEW fails on it as on any other thing there.
+    handle = ::CreateFileW(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE || !beside ||
+        ::GetLastError() != ERROR_FILE_EXISTS)
+      break;
+    made = temporaryName();  // someone else's: take the next
+  }
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(path))
+      return EEXIST;
+    return errorOnPath(path, ::GetLastError());
+  }
+  const int fd = descriptorOf(handle, _O_RDWR);
+  if (fd < 0) {
+    ::DeleteFileW(path.c_str());
+    return EMFILE;
+  }
+  fd_ = fd;
+  folder_ = folder.handle();
+  name_ = name;
+  temporary_ = beside ? made : std::string();
+  slot_ = trackFile(path);
+  return 0;
+}
+
+int OutputFile::commit() {
+  if (fd_ < 0) return EBADF;
+  const int closed = ::_close(fd_);
+  fd_ = -1;
+  int err = closed == 0 ? 0 : errno;
+  if (err == 0 && !temporary_.empty()) {
+    Folder borrowed(folder_);
+    const std::wstring from = childPath(borrowed, temporary_);
+    const std::wstring to = childPath(borrowed, name_);
+    borrowed = Folder(-1);  // not ours to close
+    static_cast<void>(borrowed);
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+      err = ::GetLastError() == ERROR_ACCESS_DENIED && isFolder(to)
+                ? EISDIR
+                : errorOnPath(to, ::GetLastError());
+  }
+  if (err != 0) {
+    discard();
+    return err;
+  }
+  untrackFile(slot_);
+  slot_ = -1;
+  return 0;
+}
+
+void OutputFile::discard() {
+  if (slot_ < 0) return;
+  if (fd_ >= 0) ::_close(fd_);
+  fd_ = -1;
+  {
+    std::lock_guard<std::mutex> hold(inProgressLock);
+    const auto file = inProgress.find(slot_);
+    if (file != inProgress.end()) {
+      ::DeleteFileW(file->second.c_str());
+      inProgress.erase(file);
+    }
+  }
+  slot_ = -1;
+}
 
 }  // namespace platform

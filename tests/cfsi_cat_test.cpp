@@ -125,6 +125,8 @@ TEST(CfsiCat, WritesNothingFromAnArchiveItCannotUse) {
 }
 
 TEST(CfsiCat, RefusesToWriteToATerminalAndSaysHowToRedirect) {
+  if (!fixture::systemHasPseudoTerminals())
+    GTEST_SKIP() << "a test cannot give a child a terminal on this system";
   fixture::ScratchDir work;
   fixture::writeFile(work.at("a.cfsi"), fixture::buildArchive(kEntries));
   fixture::ProcessOptions options;

@@ -156,7 +156,7 @@ void writeHugeEntries(const std::string& path,
     directories.push_back({folder, {{"huge.dds", 0, 3u << 30}}});
   fixture::writeFile(path,
                      fixture::withDataArea(fixture::rawIndex(directories), ""));
-  ASSERT_EQ(::truncate(path.c_str(), (off_t{4} << 30)), 0);
+  fixture::resizeFile(path, std::uint64_t{4} << 30);
 }
 
 // Sends |sig| to the child once |count| files of 1 MiB or more are found in
@@ -165,6 +165,12 @@ void writeHugeEntries(const std::string& path,
 std::function<void(int)> signalWhenFilesGrow(
     const std::string& root, const std::vector<std::string>& folders,
     std::size_t count, int sig) {
+#ifdef _WIN32
+  // No signals to send: the test that calls this is skipped there.
+  static_cast<void>(root), static_cast<void>(folders);
+  static_cast<void>(count), static_cast<void>(sig);
+  return [](int) {};
+#else
   return [=](int pid) {
     for (int waited = 0; waited < 60000; ++waited) {
       std::size_t grown = 0;
@@ -182,9 +188,12 @@ std::function<void(int)> signalWhenFilesGrow(
     }
     ::kill(pid, SIGKILL);
   };
+#endif
 }
 
 TEST(CfsiParallelExtract, AnInterruptRemovesEveryFileInProgress) {
+  if (!fixture::systemHasStopSignals())
+    GTEST_SKIP() << "needs signals to stop the program with";
   const std::vector<std::string> folders = {"a/", "b/", "c/", "d/"};
   fixture::ScratchDir work;
   writeHugeEntries(work.at("game.cfsi"), folders);

@@ -96,8 +96,10 @@ TEST_F(ExtractorTest, TheLevelByLevelWalkGivesTheKernelsResultsOnLinks) {
         {"new/deep/", "w.dds", "5"}});
   fixture::makeFolder(root_ + "a");
   fixture::makeFolder(scratch_.at("elsewhere"));
-  ASSERT_EQ(::symlink("../elsewhere", (root_ + "l").c_str()), 0);
-  ASSERT_EQ(::symlink("../../elsewhere", (root_ + "a/l").c_str()), 0);
+  if (!fixture::systemHasSymbolicLinks())
+    GTEST_SKIP() << "a test cannot make symbolic links on this system";
+  fixture::makeSymbolicLink("../elsewhere", root_ + "l");
+  fixture::makeSymbolicLink("../../elsewhere", root_ + "a/l");
   const fixture::Tree before = fixture::treeOf(scratch_.path());
   std::vector<std::string> errors[2];
   for (const bool kernel : {true, false}) {

@@ -51,6 +51,8 @@ std::string drainTerminal(int master) {
 
 bool systemHasFileSizeLimits() { return true; }
 
+bool systemHasPseudoTerminals() { return true; }
+
 bool systemHasStopSignals() { return true; }
 
 ProcessResult runProcess(const std::string& binary,

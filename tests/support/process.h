@@ -35,6 +35,9 @@ struct ProcessOptions {
 std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
                                                     int sig);
 
+// Whether a child's standard output can be a terminal (stdoutToTerminal).
+bool systemHasPseudoTerminals();
+
 // Whether a child's files can be given a size limit (fileSizeLimit).
 bool systemHasFileSizeLimits();
 

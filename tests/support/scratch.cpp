@@ -136,6 +136,11 @@ void makeSymbolicLink(const std::string& target, const std::string& path) {
     throw std::runtime_error("cannot make the link " + path);
 }
 
+void makeHardLink(const std::string& existing, const std::string& path) {
+  if (::link(existing.c_str(), path.c_str()) != 0)
+    throw std::runtime_error("cannot make the link " + path);
+}
+
 std::string fullDevice() { return exists("/dev/full") ? "/dev/full" : ""; }
 
 std::string listedAs(const std::string& path) { return path; }

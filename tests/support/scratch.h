@@ -53,6 +53,8 @@ bool systemHasFifos();
 bool systemHasSymbolicLinks();
 void makeFifo(const std::string& path);
 void makeSymbolicLink(const std::string& target, const std::string& path);
+// Gives the file |existing| the further name |path|.
+void makeHardLink(const std::string& existing, const std::string& path);
 // A device that fails every write with "no space left" ("/dev/full"), or
 // "" where the system has none.
 std::string fullDevice();

@@ -212,6 +212,11 @@ void makeSymbolicLink(const std::string&, const std::string& path) {
   throw std::runtime_error("no symbolic links here: " + path);
 }
 
+void makeHardLink(const std::string& existing, const std::string& path) {
+  if (!::CreateHardLinkW(wide(path).c_str(), wide(existing).c_str(), nullptr))
+    throw std::runtime_error("cannot make the link " + path);
+}
+
 std::string fullDevice() { return ""; }
 
 std::string listedAs(const std::string& path) {
