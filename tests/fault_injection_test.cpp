@@ -19,33 +19,34 @@ TEST(FaultInjection, AWriteThatFailsHalfWayRemovesOnlyThatFile) {
   const std::string big(8000, 'b');
   const RunCase c{
       "the output file is a link to /dev/full",
-      fixture::buildArchive({{"w/", "big.dds", big},
-                             {"w/", "small.dds", "wxyz"},
-                             {"w/", "after.dds", big}}),
-      [](const std::string& work) {
-        fixture::makeFolder(work + "/extract");
-        fixture::makeFolder(work + "/extract/w");
-        ASSERT_EQ(::symlink("/dev/full", (work + "/extract/w/big.dds").c_str()),
-                  0);
-      },
-      {},
-      "Arbo read\n"
-      "extract : extract/w/big.dds ... failed\n"
-      "extract : extract/w/small.dds ... done\n"
-      "extract : extract/w/after.dds ... done\n",
-      1,
-      // The link is what the failed file was written through: it goes.
-      {{"extract/", ""}, {"extract/w/", ""}, {"extract/w/small.dds", "wxyz"},
-       {"extract/w/after.dds", big}},
-      {"extract/w/big.dds: write failed: No space left on device; the partial "
-       "file was removed"}};
+      {fixture::buildArchive({{"w/", "big.dds", big},
+                              {"w/", "small.dds", "wxyz"},
+                              {"w/", "after.dds", big}}),
+       [](const std::string& work) {
+         fixture::makeFolder(work + "/extract");
+         fixture::makeFolder(work + "/extract/w");
+         ASSERT_EQ(
+             ::symlink("/dev/full", (work + "/extract/w/big.dds").c_str()), 0);
+       }},
+      {"Arbo read\n"
+       "extract : extract/w/big.dds ... failed\n"
+       "extract : extract/w/small.dds ... done\n"
+       "extract : extract/w/after.dds ... done\n",
+       1,  // The link is what the failed file was written through: it goes.
+       {{"extract/", ""},
+        {"extract/w/", ""},
+        {"extract/w/small.dds", "wxyz"},
+        {"extract/w/after.dds", big}},
+       {"extract/w/big.dds: write failed: No space left on device; the partial "
+        "file was removed"}}};
   run(c);
 }
 
 TEST(FaultInjection, AnUnwritableStandardOutputStillExtractsEverything) {
   const std::string texture(3000, 't');
-  const std::string archive = fixture::buildArchive(
-      {{"a/", "one.dds", texture}, {"a/b/", "two.dds", "2"}, {"", "x.txt", "x"}});
+  const std::string archive = fixture::buildArchive({{"a/", "one.dds", texture},
+                                                     {"a/b/", "two.dds", "2"},
+                                                     {"", "x.txt", "x"}});
   const fixture::Tree made{{"extract/", ""},
                            {"extract/a/", ""},
                            {"extract/a/one.dds", texture},
@@ -53,14 +54,15 @@ TEST(FaultInjection, AnUnwritableStandardOutputStillExtractsEverything) {
                            {"extract/a/b/two.dds", "2"}};
   const std::string lost =
       "standard output: write error; the progress lines were lost";
-  RunCase closed{"standard output closed", archive, {}, {}, "", 1, made, {lost}};
-  closed.options.closeStdout = true;
-  RunCase full{"standard output is /dev/full", archive, {}, {}, "", 1, made,
-               {lost}};
-  full.options.stdoutPath = "/dev/full";
+  RunCase closed{"standard output closed", {archive}, {"", 1, made, {lost}}};
+  closed.input.options.closeStdout = true;
+  RunCase full{
+      "standard output is /dev/full", {archive}, {"", 1, made, {lost}}};
+  full.input.options.stdoutPath = "/dev/full";
   RunCase deadPipe{"standard output is a pipe whose reader has gone",
-                   archive, {}, {}, "", 1, made, {lost}};
-  deadPipe.options.stdoutToDeadPipe = true;
+                   {archive},
+                   {"", 1, made, {lost}}};
+  deadPipe.input.options.stdoutToDeadPipe = true;
   for (const RunCase& c : {closed, full, deadPipe}) run(c);
 }
 

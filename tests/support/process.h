@@ -18,7 +18,7 @@ struct ProcessResult {
 struct ProcessOptions {
   std::vector<std::string> args;  // after argv[0]
   bool closeStdout = false;       // start with descriptor 1 closed
-  std::string stdoutPath;         // when set, standard output goes there
+  std::string stdoutPath = "";    // when set, standard output goes there
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
 };
