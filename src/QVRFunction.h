@@ -56,8 +56,7 @@ class QVRFunction {
   //
   // Returns true when every selected entry was extracted in full.
   bool extractFiles(std::string archivePath, std::string outputRoot,
-                    std::vector<fileInfo> entries,
-                    std::string extensionFilter);
+                    std::vector<fileInfo> entries, std::string extensionFilter);
 
   // Cuts |source| at every |delimiter|. Pieces keep their order, empty ones
   // included, except that an empty last piece is left out: "" gives none,

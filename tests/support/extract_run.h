@@ -26,7 +26,7 @@ ProcessOptions fileSizeLimit(long bytes);
 
 // What a run starts from.
 struct RunInput {
-  std::string archive;  // empty: no archive
+  std::string archive;                                   // empty: no archive
   std::function<void(const std::string&)> prepare = {};  // gets the work folder
   ProcessOptions options = {};
 };
@@ -35,7 +35,7 @@ struct RunInput {
 struct RunExpectation {
   std::string out;  // standard output, exactly
   int status = 0;
-  Tree made = {};  // below the work folder, archive aside
+  Tree made = {};                        // below the work folder, archive aside
   std::vector<std::string> errors = {};  // each must appear on stderr
 };
 
