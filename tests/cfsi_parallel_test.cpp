@@ -58,8 +58,7 @@ std::vector<ArchiveCase> archiveCases() {
   cases.push_back(
       {"hostile.cfsi over files, a FIFO, a folder and a file in the way",
        hostile, [](const std::string& work) {
-         fixture::makeFolder(work + "/out");
-         fixture::makeFolder(work + "/out/d");
+         fixture::makeFolders(work, {"out", "out/d"});
          fixture::writeFile(work + "/out/d/same.dds", "mine");
          fixture::writeFile(work + "/out/d/past.dds", "mine too");
          ASSERT_EQ(::mkfifo((work + "/out/d/top.dds").c_str(), 0600), 0);
@@ -74,8 +73,9 @@ struct Extraction {
   fixture::Tree tree;
 };
 
-Extraction extract(const ArchiveCase& c, const std::vector<std::string>& options,
-            const std::string& jobs) {
+Extraction extract(const ArchiveCase& c,
+                   const std::vector<std::string>& options,
+                   const std::string& jobs) {
   fixture::ScratchDir work;
   fixture::writeFile(work.at("game.cfsi"), c.archive);
   if (c.prepare) c.prepare(work.path());
@@ -112,19 +112,23 @@ TEST(CfsiParallelExtract, EightJobsGiveExactlyWhatOneJobGives) {
 TEST(CfsiParallelExtract, TheLastOfOnePathsSpellingsWinsWhateverTheJobs) {
   // The comparison above takes one job's result as right; here it is
   // spelled out for the simplest meeting of paths.
-  const std::string archive = fixture::buildArchive(
-      {{"d/", "a.dds", "first"}, {"d//", "a.dds", "second"},
-       {"e/", "b.dds", "other"}, {"./d/", "a.dds", "third"}});
+  const std::string archive =
+      fixture::buildArchive({{"d/", "a.dds", "first"},
+                             {"d//", "a.dds", "second"},
+                             {"e/", "b.dds", "other"},
+                             {"./d/", "a.dds", "third"}});
   for (const char* jobs : {"1", "8"}) {
     SCOPED_TRACE(jobs);
     const Extraction run = extract({"", archive, {}}, {}, jobs);
     EXPECT_EQ(run.result.exitStatus, 0);
     EXPECT_EQ(run.result.err,
               "cfsi: 4 files, 21 bytes extracted to out/, 0 failed\n");
-    EXPECT_EQ(run.tree,
-              (fixture::Tree{{"game.cfsi", archive}, {"out/", ""},
-                             {"out/d/", ""}, {"out/d/a.dds", "third"},
-                             {"out/e/", ""}, {"out/e/b.dds", "other"}}));
+    EXPECT_EQ(run.tree, (fixture::Tree{{"game.cfsi", archive},
+                                       {"out/", ""},
+                                       {"out/d/", ""},
+                                       {"out/d/a.dds", "third"},
+                                       {"out/e/", ""},
+                                       {"out/e/b.dds", "other"}}));
   }
 }
 

@@ -64,8 +64,7 @@ TEST(ExtractRun, ConformingRuns) {
       {"an existing tree stays",
        {archive,
         [](const std::string& work) {
-          fixture::makeFolder(work + "/extract");
-          fixture::makeFolder(work + "/extract/tex");
+          fixture::makeFolders(work, {"extract", "extract/tex"});
           fixture::writeFile(work + "/extract/tex/a.dds", "older and longer");
           fixture::writeFile(work + "/extract/keep", "mine");
         }},
@@ -158,8 +157,7 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
                      {"fits.dds", 1, 4}}}},
                   data),
         [](const std::string& work) {
-          fixture::makeFolder(work + "/extract");
-          fixture::makeFolder(work + "/extract/d");
+          fixture::makeFolders(work, {"extract", "extract/d"});
           fixture::writeFile(work + "/extract/d/past.dds", "kept");
         }},
        {"Arbo read\n"
@@ -206,9 +204,8 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
                    {"tex/", {{"fine.dds", 1, 3}}}},
                   data),
         [](const std::string& work) {
-          fixture::makeFolder(work + "/extract");
-          fixture::makeFolder(work + "/extract/tex");
-          fixture::makeFolder(work + "/extract/tex/dir.dds");
+          fixture::makeFolders(
+              work, {"extract", "extract/tex", "extract/tex/dir.dds"});
           fixture::writeFile(work + "/extract/plain", "a file");
         }},
        {"Arbo read\n"

@@ -23,8 +23,7 @@ TEST(FaultInjection, AWriteThatFailsHalfWayRemovesOnlyThatFile) {
                               {"w/", "small.dds", "wxyz"},
                               {"w/", "after.dds", big}}),
        [](const std::string& work) {
-         fixture::makeFolder(work + "/extract");
-         fixture::makeFolder(work + "/extract/w");
+         fixture::makeFolders(work, {"extract", "extract/w"});
          ASSERT_EQ(
              ::symlink("/dev/full", (work + "/extract/w/big.dds").c_str()), 0);
        }},

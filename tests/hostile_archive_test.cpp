@@ -27,11 +27,7 @@ const std::string kData =
     "0123456789abcdef"
     "ghij";  // 20 bytes
 
-void makeFolders(const std::string& work,
-                 const std::vector<std::string>& folders) {
-  for (const std::string& folder : folders)
-    fixture::makeFolder(work + "/" + folder);
-}
+using fixture::makeFolders;
 
 TEST(HostileArchive, DotDotLevelsNeverLeadOutOfTheOutputFolder) {
   const RunCase c{

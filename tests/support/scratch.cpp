@@ -88,6 +88,30 @@ void makeFolder(const std::string& path) {
     throw std::runtime_error("cannot make " + path);
 }
 
+void makeFolders(const std::string& root,
+                 const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) makeFolder(root + "/" + folder);
+}
+
+namespace {
+
+void makeFolderOnce(const std::string& path) {
+  if (::access(path.c_str(), F_OK) != 0) makeFolder(path);
+}
+
+}  // namespace
+
+void writeTree(const std::string& root, const Tree& tree) {
+  makeFolderOnce(root);
+  for (const auto& item : tree) {
+    const std::string& path = item.first;
+    for (std::size_t slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+      makeFolderOnce(root + "/" + path.substr(0, slash));
+    if (path.back() != '/') writeFile(root + "/" + path, item.second);
+  }
+}
+
 Tree treeOf(const std::string& root) {
   Tree tree;
   walk(root, "", &tree);
