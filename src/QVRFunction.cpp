@@ -18,13 +18,24 @@ std::vector<fileInfo> QVRFunction::readTable(std::string archivePath) {
 
 std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
                                              std::string extensionFilter) {
+  const auto selected = [&extensionFilter](const fileInfo& entry) {
+    return extensionFilter.empty() ||
+           extensionOf(entry.name) == extensionFilter;
+  };
+  // The selected entries are counted in a first pass, so that the list is
+  // allocated once at its exact size: grown as it is read, it would hold up
+  // to twice the room it needs, which on an index of millions is most of
+  // the program's memory. Reading the index costs little beside that.
   archive::Index index;
   std::string error;
-  const archive::IndexStatus status = archive::readIndex(
-      archivePath, &index, &error, [&extensionFilter](const fileInfo& entry) {
-        return extensionFilter.empty() ||
-               extensionOf(entry.name) == extensionFilter;
-      });
+  std::size_t count = 0;
+  archive::readIndex(archivePath, &index, &error, [&](const fileInfo& entry) {
+    if (selected(entry)) ++count;
+    return false;
+  });
+  index.entries.reserve(count);
+  const archive::IndexStatus status =
+      archive::readIndex(archivePath, &index, &error, selected);
   dataStart = index.dataStart;
   if (status == archive::IndexStatus::kUnopenable)
     std::cout << "Impossible d'ouvrir le fichier";

@@ -39,7 +39,9 @@ class QVRFunction {
   // As above, returning only the entries that extractFiles would select with
   // |extensionFilter| (every entry when it is empty). Reads and checks the
   // whole index all the same; only the memory differs, which on a big index
-  // where few entries are wanted is most of the program's.
+  // where few entries are wanted is most of the program's. The list has no
+  // spare room (its capacity is its size): it is the one copy of the
+  // entries' names that the run holds.
   std::vector<fileInfo> readTable(std::string archivePath,
                                   std::string extensionFilter);
 

@@ -211,7 +211,9 @@ IndexStatus readIndex(const std::string& path, Index* index,
 
 IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
                       const std::function<bool(const fileInfo&)>& keep) {
-  *index = Index();
+  // The list's room is kept: a caller that counted the entries first has
+  // it allocated once, at its exact size.
+  index->entries.clear();
   EntryCollector collector(&index->entries, keep);
   return readIndex(path, &collector, index, error);
 }

@@ -136,6 +136,8 @@ IndexStatus readIndex(const std::string& path, Index* index,
 // returns true, in index order. Every record is still read and checked, so
 // the status, |error| and the positions are those the call above gives.
 // A caller that wants a few entries of a big index holds only those.
+// Whatever room |index->entries| has reserved is kept, so a caller that
+// counts the entries it wants first can hold them without spare room.
 IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
                       const std::function<bool(const fileInfo&)>& keep);
 

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cfsi_cat.h"
+#include "cfsi_diff.h"
 #include "cfsi_extract.h"
 #include "cfsi_list.h"
 #include "cfsi_pack.h"
@@ -16,6 +18,8 @@ const char kUsage[] =
     "usage: cfsi list [--json] ARCHIVE [PATTERN]... [--exclude PATTERN]...\n"
     "       cfsi extract ARCHIVE [PATTERN]... [--exclude PATTERN]... [-o DIR]\n"
     "                    [--ext EXT]... [--all] [-v] [-j N]\n"
+    "       cfsi cat ARCHIVE PATH...\n"
+    "       cfsi diff [--json] OLD NEW\n"
     "       cfsi verify ARCHIVE\n"
     "       cfsi pack DIR -o ARCHIVE [--like OLD]\n";
 
@@ -73,12 +77,16 @@ int printHelp(const std::string& text) {
 struct CommandLine {
   CLI::App* list = nullptr;
   CLI::App* extract = nullptr;
+  CLI::App* cat = nullptr;
+  CLI::App* diff = nullptr;
   CLI::App* verify = nullptr;
   CLI::App* pack = nullptr;
-  std::string archivePath;  // of list and verify
+  std::string archivePath;  // of list, cat and verify
   bool json = false;
   PathFilter listFilter;
   ExtractOptions extractOptions;
+  std::vector<std::string> catPaths;
+  DiffOptions diffOptions;
   PackOptions packOptions;
 };
 
@@ -140,6 +148,40 @@ void addExtract(CLI::App* app, CommandLine* line) {
       "a progress bar there. Exit status 1 if any entry failed.");
 }
 
+void addCat(CLI::App* app, CommandLine* line) {
+  CLI::App* cat = line->cat = app->add_subcommand(
+      "cat", "Write entries' bytes to standard output, byte for byte.");
+  cat->add_option("ARCHIVE", line->archivePath, "The archive to read")
+      ->required();
+  cat->add_option("PATH", line->catPaths,
+                  "An entry's directory plus name, or a PATTERN")
+      ->required();
+  cat->footer(
+      "Each PATH's entries in the order given, in index order within one\n"
+      "PATTERN (see 'cfsi list --help'); of entries with one path, the last.\n"
+      "Refuses to write to a terminal: redirect to a file or a pipe.\n"
+      "An entry whose data lies outside the archive fails; the others are\n"
+      "still written. Exit status 1 on any failure.");
+}
+
+void addDiff(CLI::App* app, CommandLine* line) {
+  DiffOptions& options = line->diffOptions;
+  CLI::App* diff = line->diff =
+      app->add_subcommand("diff", "Compare two archives entry by entry.");
+  diff->add_option("OLD", options.oldPath, "The archive before")->required();
+  diff->add_option("NEW", options.newPath, "The archive after")->required();
+  diff->add_flag("--json", options.json,
+                 "One JSON array of {change, path, old_size, new_size}");
+  diff->footer(
+      "Entries are matched by path (directory plus name; of entries with\n"
+      "one path, the last). One line per difference: '+ PATH' added,\n"
+      "'M PATH (OLD -> NEW bytes)' changed, in NEW's index order, then\n"
+      "'- PATH' removed, in OLD's; a summary on standard error. Bytes are\n"
+      "compared, not only sizes. Exit status 0 when the archives hold the\n"
+      "same entries with the same bytes, 1 when they differ, 2 on trouble\n"
+      "(an archive that cannot be opened or read, an incomplete index).");
+}
+
 void addVerify(CLI::App* app, CommandLine* line) {
   CLI::App* verify = line->verify = app->add_subcommand(
       "verify", "Check that an archive extracts in full and safely.");
@@ -179,7 +221,7 @@ int parse(CLI::App* app, const CommandLine& line, int argc, char** argv) {
   // argument and only say that a command is missing.
   const auto isCommand = [&](const char* word) {
     for (const CLI::App* command :
-         {line.list, line.extract, line.verify, line.pack})
+         {line.list, line.extract, line.cat, line.diff, line.verify, line.pack})
       if (command->check_name(word)) return true;
     return false;
   };
@@ -210,6 +252,8 @@ int parse(CLI::App* app, const CommandLine& line, int argc, char** argv) {
 int runCommand(const CommandLine& line) {
   if (line.list->parsed())
     return runList(line.archivePath, line.json, line.listFilter);
+  if (line.cat->parsed()) return runCat(line.archivePath, line.catPaths);
+  if (line.diff->parsed()) return runDiff(line.diffOptions);
   if (line.verify->parsed()) return runVerify(line.archivePath);
   if (line.extract->parsed()) {
     if (line.extractOptions.outputDir.empty()) {
@@ -233,10 +277,14 @@ int runCfsi(int argc, char** argv) {
                        "Print the name and version, then exit");
   app.footer(
       "Exit status: 0 on success, 1 when the command failed, 2 for a wrong "
-      "call.\nRun 'cfsi COMMAND --help' for the details of a command.");
+      "call;\nfor diff: 0 when the archives are the same, 1 when they "
+      "differ, 2 on trouble.\nRun 'cfsi COMMAND --help' for the details of a "
+      "command.");
   CommandLine line;
   addList(&app, &line);
   addExtract(&app, &line);
+  addCat(&app, &line);
+  addDiff(&app, &line);
   addVerify(&app, &line);
   addPack(&app, &line);
   const int parseStatus = parse(&app, line, argc, argv);

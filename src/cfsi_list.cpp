@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include "archive_index.h"
 #include "json_names.h"
@@ -9,33 +11,45 @@
 
 namespace {
 
-void printText(const archive::Index& index) {
-  for (const fileInfo& entry : index.entries) {
-    char size[16];
-    std::snprintf(size, sizeof size, "%10lu",
-                  static_cast<unsigned long>(entry.size));
-    std::cout << size << "  " << printable(entry.directory + entry.name)
-              << '\n';
-    if (!std::cout) return;  // the reader went away: stop early
+// Prints each entry as the index reader reads it, so that no entry is ever
+// held: memory stays the same whatever the archive.
+class Printer {
+ public:
+  explicit Printer(bool json) : json_(json) {
+    if (json_) std::cout << '[';
   }
-}
 
-void printJson(const archive::Index& index) {
-  // One object per line, written as the entries come, so that a large
-  // index is never held twice.
-  std::cout << '[';
-  const char* separator = "\n";
-  for (const fileInfo& entry : index.entries) {
-    const nlohmann::json object = {{"directory", jsonName(entry.directory)},
-                                   {"name", jsonName(entry.name)},
-                                   {"offset", entry.offset},
-                                   {"size", entry.size}};
-    std::cout << separator << object.dump();
-    separator = ",\n";
-    if (!std::cout) return;
+  void print(const fileInfo& entry) {
+    if (!std::cout) return;  // the reader went away: nothing more to say
+    if (json_) {
+      const nlohmann::json object = {{"directory", jsonName(entry.directory)},
+                                     {"name", jsonName(entry.name)},
+                                     {"offset", entry.offset},
+                                     {"size", entry.size}};
+      std::cout << (printed_ ? ",\n" : "\n") << object.dump();
+    } else {
+      char size[16];
+      std::snprintf(size, sizeof size, "%10lu",
+                    static_cast<unsigned long>(entry.size));
+      line_.assign(size);
+      line_ += "  ";
+      appendPrintable(&line_, entry.directory + entry.name);
+      line_ += '\n';
+      std::cout << line_;
+    }
+    printed_ = true;
   }
-  std::cout << (index.entries.empty() ? "]\n" : "\n]\n");
-}
+
+  void finish() {
+    if (json_) std::cout << (printed_ ? "\n]\n" : "]\n");
+    std::cout.flush();
+  }
+
+ private:
+  bool json_;
+  bool printed_ = false;
+  std::string line_;
+};
 
 }  // namespace
 
@@ -44,19 +58,21 @@ int runList(const std::string& archivePath, bool json,
   archive::Index index;
   std::string error;
   EntrySelection selection(filter);
+  // The archive is opened before anything is printed, so that an archive
+  // that cannot be opened prints nothing on standard output.
+  std::unique_ptr<Printer> printer;
   const archive::IndexStatus status = archive::readIndex(
-      archivePath, &index, &error,
-      [&selection](const fileInfo& entry) { return selection.takes(entry); });
+      archivePath, &index, &error, [&](const fileInfo& entry) {
+        if (!printer) printer.reset(new Printer(json));
+        if (selection.takes(entry)) printer->print(entry);
+        return false;
+      });
   if (status == archive::IndexStatus::kUnopenable) {
     archive::reportIndexStatus(archivePath, status, error, nullptr);
     return 1;
   }
-  if (json) {
-    printJson(index);
-  } else {
-    printText(index);
-  }
-  std::cout.flush();
+  if (!printer) printer.reset(new Printer(json));
+  printer->finish();
   int exitStatus = 0;
   if (!archive::reportIndexStatus(archivePath, status, error,
                                   "the entries before it are listed")) {

@@ -16,7 +16,9 @@
 // the reason is reported. Only the entries |filter| takes are listed
 // (EntrySelection); a pattern that names no entry of a complete index is
 // reported. Returns the exit status: 0 when the index was complete, every
-// pattern named an entry and everything was written, 1 otherwise.
+// pattern named an entry and everything was written, 1 otherwise. Each
+// entry is printed as the index reader reads it and none is held, so memory
+// stays the same whatever the archive.
 int runList(const std::string& archivePath, bool json,
             const PathFilter& filter = PathFilter());
 

@@ -4,36 +4,33 @@
 #include <functional>
 #include <string_view>
 
+#include "entry_paths.h"
+
 namespace {
 
 constexpr std::size_t kMinSlots = 1024;
 constexpr std::size_t kMaxSlots = std::size_t{1} << 18;  // 2 MiB of slots
 
-// |path| with one spelling per file: levels cut at "/", empty and "."
-// levels dropped, ASCII letters in lower case, trailing full stops and
-// spaces of each level dropped, levels joined by "/".
+// |path| in normalEntryPath's form (every spelling of one path the same),
+// then with ASCII letters in lower case and each level's trailing full
+// stops and spaces dropped, for file systems that take those spellings for
+// one name too. A level of nothing else stays a level, as ".".
 std::string comparable(const std::string& path) {
+  const std::string normal = normalEntryPath(path);
   std::string out;
-  out.reserve(path.size());
+  out.reserve(normal.size());
   std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
+  while (start < normal.size()) {
+    std::size_t end = normal.find('/', start);
+    if (end == std::string::npos) end = normal.size();
     std::size_t last = end;
-    while (last > start && (path[last - 1] == '.' || path[last - 1] == ' '))
+    while (last > start && (normal[last - 1] == '.' || normal[last - 1] == ' '))
       --last;
-    const bool dot = end - start == 1 && path[start] == '.';
-    if (last > start && !dot) {
-      if (!out.empty()) out += '/';
-      for (std::size_t i = start; i < last; ++i) {
-        const char c = path[i];
-        out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-      }
-    } else if (last == start && end > start && !dot) {
-      // A level of only full stops and spaces: kept as one full stop, so it
-      // stays a level of its own.
-      if (!out.empty()) out += '/';
-      out += '.';
+    if (!out.empty()) out += '/';
+    if (last == start) out += '.';
+    for (std::size_t i = start; i < last; ++i) {
+      const char c = normal[i];
+      out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     start = end + 1;
   }

@@ -21,8 +21,8 @@
 // sibling is as good as one made by the entry itself.
 //
 // Paths are compared under the one definition of spellings that name one
-// file, and also with ASCII case folded and trailing full stops and spaces
-// of each level dropped, for file systems that do so. Paths are recorded
+// file (normalEntryPath), and also with ASCII case folded and trailing full
+// stops and spaces of each level dropped, for file systems that do so. Paths are recorded
 // by hash in a table of fixed size: two paths that share a slot are taken
 // for one. Both only ever add waits, never remove one, so the result stays
 // that of index order and memory stays the same whatever the archive.

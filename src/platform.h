@@ -197,6 +197,19 @@ bool canonicalPath(const std::string& path, std::string* real);
 
 // ---- The process and its standard streams.
 
+// ---- Path rules of this system.
+
+// True where the programs write Windows paths: extraction then also refuses
+// every entry that windowsPathProblem (entry_paths.h) names, and two paths
+// that fileNameKey gives alike name one file.
+bool windowsPaths();
+
+// A spelling of |path| under which two paths are equal exactly when this
+// system's file names take them for the same name: |path| itself on POSIX;
+// on Windows its Windows name (windows_names.h) in upper case, since names
+// there differ by more than letter case or not at all.
+std::string fileNameKey(const std::string& path);
+
 // The number of processors this process may run on (its affinity mask where
 // the system has one), or 0 when the system does not say.
 unsigned usableProcessors();
@@ -217,6 +230,13 @@ void reportWriteFailuresAsErrors();
 
 // True when standard error is a terminal a person is watching.
 bool standardErrorIsTerminal();
+
+// The descriptor of standard output, for the commands that write bytes
+// there rather than text.
+constexpr int kStandardOutput = 1;
+
+// True when standard output is a terminal.
+bool standardOutputIsTerminal();
 
 }  // namespace platform
 

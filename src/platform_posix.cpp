@@ -32,11 +32,14 @@ FileKind kindOfMode(mode_t mode) {
 }
 
 // Errors by which the kernel refuses a file-to-file copy between these two
-// files (other file systems, special files, old kernels), rather than
-// reporting a failed read or write.
+// files (other file systems, special files, an output opened for appending
+// as "cat >> FILE" gives, old kernels), rather than reporting a failed read
+// or write. A descriptor that is bad indeed fails the buffered copy too,
+// which then says so.
 bool copyRefused(int error) {
   return error == EXDEV || error == EINVAL || error == ENOSYS ||
-         error == EOPNOTSUPP || error == EPERM || error == ETXTBSY;
+         error == EOPNOTSUPP || error == EPERM || error == ETXTBSY ||
+         error == EBADF;
 }
 
 // O_NONBLOCK: a FIFO at an output path fails the open (ENXIO) instead of
@@ -235,6 +238,10 @@ bool canonicalPath(const std::string& path, std::string* real) {
   return true;
 }
 
+bool windowsPaths() { return false; }
+
+std::string fileNameKey(const std::string& path) { return path; }
+
 unsigned usableProcessors() {
 #if defined(__linux__)
   cpu_set_t set;
@@ -266,5 +273,7 @@ void reportWriteFailuresAsErrors() {
 }
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool standardOutputIsTerminal() { return ::isatty(kStandardOutput) == 1; }
 
 }  // namespace platform

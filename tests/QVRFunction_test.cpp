@@ -164,6 +164,24 @@ TEST(ReadTable, KeepsOnlyTheEntriesTheFilterSelects) {
   EXPECT_EQ(readTableOf(archive, &none).entries.size(), 4u);
 }
 
+TEST(ReadTable, TheListHasNoRoomBeyondItsEntries) {
+  // 300 entries, of which 150 are selected: a list grown one entry at a
+  // time would have room for 256.
+  std::vector<fixture::RawFile> files;
+  for (int i = 0; i < 300; ++i)
+    files.push_back({std::to_string(i) + (i % 2 ? ".dds" : ".bin"), 0, 0});
+  const std::string archive = fixture::rawIndex(
+      {{"a/", {files.begin(), files.begin() + 200}},
+       {"b/", {files.begin() + 200, files.end()}}});
+  const std::string dds = "dds";
+  const TableRead read = readTableOf(archive, &dds);
+  EXPECT_EQ(read.entries.size(), 150u);
+  EXPECT_EQ(read.entries.capacity(), read.entries.size());
+  const TableRead all = readTableOf(archive);
+  EXPECT_EQ(all.entries.size(), 300u);
+  EXPECT_EQ(all.entries.capacity(), all.entries.size());
+}
+
 TEST(ReadTable, FilteringRefusesACutOffIndexAlike) {
   const std::string whole = fixture::rawIndex(
       {{"tex/", {{"a.dds", 0, 4}, {"b.txt", 1, 3}}}, {"x/", {{"c", 2, 1}}}});

@@ -1,9 +1,6 @@
 // cfsi pack run as a process: archives from folder trees, repacks with
 // --like, and every refusal.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -126,11 +123,14 @@ TEST(CfsiPack, WhatIsPackedExtractsToTheSameFiles) {
 
 TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
   fixture::ScratchDir work;
+  if (!fixture::systemHasSymbolicLinks() || !fixture::systemHasFifos())
+    GTEST_SKIP() << "needs symbolic links and FIFOs, which a test cannot make "
+                    "on this system";
   makeTree(work.at("in"), {{"", "real.dds", "real"}, {"sub/", "x", "x"}});
-  ASSERT_EQ(::symlink("real.dds", work.at("in/link.dds").c_str()), 0);
-  ASSERT_EQ(::symlink("sub", work.at("in/folder-link").c_str()), 0);
-  ASSERT_EQ(::symlink("/etc", work.at("in/outside").c_str()), 0);
-  ASSERT_EQ(::mkfifo(work.at("in/pipe").c_str(), 0600), 0);
+  fixture::makeSymbolicLink("real.dds", work.at("in/link.dds"));
+  fixture::makeSymbolicLink("sub", work.at("in/folder-link"));
+  fixture::makeSymbolicLink("/etc", work.at("in/outside"));
+  fixture::makeFifo(work.at("in/pipe"));
   const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_PRED_FORMAT2(
@@ -144,22 +144,10 @@ TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
     EXPECT_NE(result.err.find(warning), std::string::npos) << warning;
 }
 
-// The names directly in |folder|, without reading any file: the trees of
-// these cases hold files of gigabytes.
-std::vector<std::string> namesBeside(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  while (const dirent* item = dir ? ::readdir(dir) : nullptr)
-    names.push_back(item->d_name);
-  if (dir) ::closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Makes a sparse file of |size| bytes: large for the index, free on disk.
-void sparseFile(const std::string& path, off_t size) {
+void sparseFile(const std::string& path, std::uint64_t size) {
   fixture::writeFile(path, "");
-  ASSERT_EQ(::truncate(path.c_str(), size), 0);
+  fixture::resizeFile(path, size);
 }
 
 TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
@@ -224,10 +212,10 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     SCOPED_TRACE(c.what);
     fixture::ScratchDir work;
     if (c.prepare) c.prepare(work);
-    const bool hadOutput = ::access(work.at("out.cfsi").c_str(), F_OK) == 0;
+    const bool hadOutput = fixture::exists(work.at("out.cfsi"));
     if (!hadOutput) fixture::writeFile(work.at("out.cfsi"), "kept as it was");
     const std::string before = fixture::readFile(work.at("out.cfsi"));
-    const std::vector<std::string> outside = namesBeside(work.path());
+    const std::vector<std::string> outside = fixture::namesIn(work.path());
 
     const auto result = cfsi(work.path(), c.args, c.fileSizeLimit);
     EXPECT_EQ(result.exitStatus, 1);
@@ -235,7 +223,7 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     EXPECT_NE(result.err.find(c.complaint), std::string::npos) << result.err;
     // The file at the output path is untouched and no temporary is left.
     EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), before);
-    EXPECT_EQ(namesBeside(work.path()), outside);
+    EXPECT_EQ(fixture::namesIn(work.path()), outside);
   }
 }
 
@@ -397,7 +385,7 @@ TEST(CfsiRepack, RefusesAnOldArchiveItCannotCopyFrom) {
         work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err.rfind("cfsi: " + c.complaint, 0), 0u) << result.err;
-    EXPECT_EQ(::access(work.at("new.cfsi").c_str(), F_OK), -1);
+    EXPECT_FALSE(fixture::exists(work.at("new.cfsi")));
   }
 }
 

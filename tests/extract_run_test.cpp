@@ -3,8 +3,6 @@
 #include "extract_run.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "archive_builder.h"
 #include "process.h"

@@ -19,9 +19,14 @@ struct ProcessOptions {
   std::vector<std::string> args;  // after argv[0]
   bool closeStdout = false;       // start with descriptor 1 closed
   std::string stdoutPath = "";    // when set, standard output goes there
+  bool stdoutAppends = false;     // ... opened for appending, as ">>" does
+  bool stdoutToTerminal = false;  // a pseudo-terminal; |out| is what it got
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
 };
+
+// Whether a child's files can be given a size limit (fileSizeLimit).
+bool systemHasFileSizeLimits();
 
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
 // starts as from a user's shell: every signal at its default action.
