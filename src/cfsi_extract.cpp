@@ -24,14 +24,6 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| identifies: extracting an
-// entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path,
-                  const platform::FileIdentity& archive) {
-  platform::FileIdentity identity;
-  return platform::identify(path, &identity) && identity == archive;
-}
-
 }  // namespace
 
 unsigned defaultJobs() {
@@ -74,9 +66,6 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  platform::FileIdentity archiveIdentity;
-  const bool haveArchiveIdentity =
-      platform::identify(options.archivePath, &archiveIdentity);
   const unsigned workers = static_cast<unsigned>(
       std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
                             std::max<std::size_t>(selected.size(), 1)));
@@ -85,7 +74,8 @@ int runExtract(const ExtractOptions& options) {
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
   for (unsigned w = 0; w < workers; ++w)
     extractors.push_back(
-        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart));
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
+                                         index.identity, index.archiveSize));
   OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
@@ -104,12 +94,6 @@ int runExtract(const ExtractOptions& options) {
   };
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
     const fileInfo& entry = *selected[i];
-    if (haveArchiveIdentity &&
-        isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
-      outcome->error = printable(outputPathOf(root, entry)) +
-                       ": is the archive being extracted, not overwritten";
-      return;
-    }
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {
