@@ -26,7 +26,7 @@ struct ProcessOptions {
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
   // Called with the child's process id once it runs, before it is waited
   // for: to act on it from outside, as a user would.
-  std::function<void(int pid)> whileRunning;
+  std::function<void(int pid)> whileRunning = {};
 };
 
 // For ProcessOptions::whileRunning: sends |sig| to the child as soon as a
