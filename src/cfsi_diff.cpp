@@ -9,6 +9,7 @@
 
 #include "archive_index.h"
 #include "entry_paths.h"
+#include "indexed_archive.h"
 #include "json_names.h"
 #include "platform.h"
 #include "report.h"
@@ -55,9 +56,10 @@ bool openSide(Side* side) {
     reportError(shown + ": " + error + "; nothing was compared");
     return false;
   }
-  side->fd = platform::openRegularFile(side->archivePath, &side->size, &error);
+  side->fd =
+      openIndexedArchive(side->archivePath, side->index, &side->size, &error);
   if (side->fd < 0) {
-    reportError("cannot open " + shown + ": " + error);
+    reportError(error + "; nothing was compared");
     return false;
   }
   for (const fileInfo& entry : side->index.entries)
