@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "archive_builder.h"
 #include "process.h"
@@ -225,6 +227,44 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
         "removed"}},
   };
   for (const RunCase& c : cases) run(c);
+}
+
+TEST(ExtractRun, AFolderThatCannotBeMadeNamesItselfAndTheReason) {
+  fixture::ScratchDir work;
+  const std::string data = "0123456789abcdef" "ghij";
+  fixture::writeFile(work.at(kArchive),
+                     archiveOf({{"ro/sub/", {{"x.dds", 0, 2}}},
+                                {"plain/", {{"y.dds", 0, 2}}},
+                                {"ok/", {{"z.dds", 1, 3}}}},
+                               data));
+  fixture::makeFolder(work.at("extract"));
+  fixture::makeFolder(work.at("extract/ro"));
+  fixture::writeFile(work.at("extract/plain"), "a file");
+  if (!fixture::makeFolderUnwritable(work.at("extract/ro")))
+    GTEST_SKIP() << "cannot make a folder in which nothing can be made";
+  // The reason is the system's own: whatever it says to a folder made there.
+  const int refused = ::mkdir(work.at("extract/ro/probe").c_str(), 0777);
+  const std::string reason = std::strerror(errno);
+  const auto result = fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path());
+  fixture::makeFolderWritable(work.at("extract/ro"));
+  ASSERT_NE(refused, 0);
+  EXPECT_EQ(result.out,
+            "Arbo read\n"
+            "extract : extract/ro/sub/x.dds ... failed\n"
+            "extract : extract/plain/y.dds ... failed\n"
+            "extract : extract/ok/z.dds ... done\n");
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
+                            "extract/ro/sub: " + reason + "\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
+                            "extract/plain: Not a directory\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fixture::treeOf(work.at("extract")),
+            (Tree{{"ro/", ""}, {"plain", "a file"}, {"ok/", ""},
+                  {"ok/z.dds", "ghi"}}));
 }
 
 TEST(ExtractRun, KeepsTheArchivesOwnConventions) {
