@@ -98,14 +98,20 @@ bool copyFromFile(const Source& source, int out, std::string* error) {
     *error = "cannot read " + printable(source.path) + ": " + *error;
     return false;
   }
-  bool ok = true;
-  if (static_cast<std::uint64_t>(size) != source.size) {
-    // The index already gives the size it had when the tree was listed.
-    *error = printable(source.path) + ": changed size while being packed";
-    ok = false;
-  } else if (!copyRange(in, 0, source.size, out, error)) {
-    *error = printable(source.path) + ": " + *error;
-    ok = false;
+  // The index already gives the size the file had when the tree was
+  // listed, so a file that changes size fails the pack, whether it changed
+  // before the copy or during it (the copy then runs short, or the file
+  // ends up longer than what was copied); the message names the file.
+  const auto sameSize = [&] {
+    std::int64_t now;
+    return platform::sizeOfOpenFile(in, &now) &&
+           static_cast<std::uint64_t>(now) == source.size;
+  };
+  bool ok = static_cast<std::uint64_t>(size) == source.size &&
+            copyRange(in, 0, source.size, out, error) && sameSize();
+  if (!ok) {
+    *error = printable(source.path) + ": " +
+             (sameSize() ? *error : "changed size while being packed");
   }
   platform::closeFile(in);
   return ok;

@@ -1,11 +1,17 @@
 // cfsi pack run as a process: archives from folder trees, repacks with
 // --like, and every refusal.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "archive_builder.h"
@@ -112,8 +118,9 @@ TEST(CfsiPack, AFolderOfMoreThan255FilesTakesSeveralRecordsOfItsName) {
   std::vector<std::pair<std::string, std::size_t>> records;
   for (const auto& record : stored.records)
     records.push_back({record.name, record.files.size()});
-  EXPECT_EQ(records, (std::vector<std::pair<std::string, std::size_t>>{
-                         {"big/", 255}, {"big/", 255}, {"big/", 90}, {"more/", 1}}));
+  EXPECT_EQ(records,
+            (std::vector<std::pair<std::string, std::size_t>>{
+                {"big/", 255}, {"big/", 255}, {"big/", 90}, {"more/", 1}}));
 }
 
 TEST(CfsiPack, WhatIsPackedExtractsToTheSameFiles) {
@@ -122,7 +129,8 @@ TEST(CfsiPack, WhatIsPackedExtractsToTheSameFiles) {
     fixture::ScratchDir work;
     makeTree(work.at("in"), c.files);
     ASSERT_EQ(cfsi(work.path(), {"pack", "in", "-o", "a.cfsi"}).exitStatus, 0);
-    const auto result = cfsi(work.path(), {"extract", "a.cfsi", "--all", "-o", "out"});
+    const auto result =
+        cfsi(work.path(), {"extract", "a.cfsi", "--all", "-o", "out"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(filesOf(work.at("out")), filesOf(work.at("in")));
   }
@@ -137,8 +145,9 @@ TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
   ASSERT_EQ(::mkfifo(work.at("in/pipe").c_str(), 0600), 0);
   const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(fixture::readFile(work.at("out.cfsi")),
-            fixture::buildArchive({{"", "real.dds", "real"}, {"sub/", "x", "x"}}));
+  EXPECT_EQ(
+      fixture::readFile(work.at("out.cfsi")),
+      fixture::buildArchive({{"", "real.dds", "real"}, {"sub/", "x", "x"}}));
   for (const char* warning :
        {"cfsi: warning: in/link.dds: symbolic link, skipped\n",
         "cfsi: warning: in/folder-link: symbolic link, skipped\n",
@@ -176,29 +185,33 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
   const Case cases[] = {
       {"a folder path over 255 bytes",
        [](const fixture::ScratchDir& work) {
-         makeTree(work.at("in"), {{std::string(200, 'd') + "/" +
-                                       std::string(60, 'e') + "/",
-                                   "f", "f"}});
+         makeTree(work.at("in"),
+                  {{std::string(200, 'd') + "/" + std::string(60, 'e') + "/",
+                    "f", "f"}});
        },
-       {"pack", "in", "-o", "out.cfsi"}, "directory name over 255 bytes"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "directory name over 255 bytes"},
       {"a file of 4 GiB",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
          sparseFile(work.at("in/huge"), off_t{1} << 32);
        },
-       {"pack", "in", "-o", "out.cfsi"}, "file of 4 GiB or more: huge"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "file of 4 GiB or more: huge"},
       {"data past what an offset can reach",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
          sparseFile(work.at("in/a-first"), off_t{1} << 31);
          fixture::writeFile(work.at("in/b-late"), "x");
        },
-       {"pack", "in", "-o", "out.cfsi"}, "offset can reach: b-late"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "offset can reach: b-late"},
       {"an archive inside the folder being packed",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "a", "a"}});
        },
-       {"pack", "in/", "-o", "in/../in/out.cfsi"}, "inside in/"},
+       {"pack", "in/", "-o", "in/../in/out.cfsi"},
+       "inside in/"},
       {"a repack over the archive it repacks",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "a", "a"}});
@@ -207,13 +220,17 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
        },
        {"pack", "in", "-o", "./out.cfsi", "--like", "out.cfsi"},
        "is the archive being repacked"},
-      {"no such folder", {}, {"pack", "in", "-o", "out.cfsi"},
+      {"no such folder",
+       {},
+       {"pack", "in", "-o", "out.cfsi"},
        "cannot read in: No such file or directory"},
       {"a write that fails half-way",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "big", std::string(8000, 'b')}});
        },
-       {"pack", "in", "-o", "out.cfsi"}, "File too large; no archive written", 4096},
+       {"pack", "in", "-o", "out.cfsi"},
+       "File too large; no archive written",
+       4096},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -234,6 +251,151 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
   }
 }
 
+TEST(CfsiPack, WritesOnlyRegularFilesAndLeavesAnythingElseAsItWas) {
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string& output)> make;  // false: skip
+    std::string kind;
+  };
+  const Case cases[] = {
+      {"a symbolic link to a file",
+       [](const std::string& output) {
+         return ::symlink("kept", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a symbolic link to nothing",
+       [](const std::string& output) {
+         return ::symlink("nowhere", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a symbolic link to a device",
+       [](const std::string& output) {
+         return ::symlink("/dev/null", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a named pipe",
+       [](const std::string& output) {
+         return ::mkfifo(output.c_str(), 0600) == 0;
+       },
+       "named pipe"},
+      {"a socket",
+       [](const std::string& output) {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         if (fd < 0 || output.size() >= sizeof address.sun_path) return false;
+         std::memcpy(address.sun_path, output.c_str(), output.size() + 1);
+         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address),
+                                   sizeof address) == 0;
+         ::close(fd);
+         return bound;
+       },
+       "socket"},
+      {"a device (where this user may make one)",
+       [](const std::string& output) {
+         return ::mknod(output.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+       },
+       "character device"},
+      {"a folder",
+       [](const std::string& output) {
+         return ::mkdir(output.c_str(), 0700) == 0;
+       },
+       "folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    makeTree(work.at("in"), {{"", "a.dds", "aaaa"}});
+    fixture::writeFile(work.at("kept"), "kept as it was");
+    if (!c.make(work.at("out.cfsi"))) continue;
+    const Tree before = fixture::treeOf(work.path());
+    const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "cfsi: out.cfsi: is a " + c.kind +
+                              ", not a regular file; it is left as it is; "
+                              "no archive written\n");
+    EXPECT_EQ(fixture::treeOf(work.path()), before);
+  }
+}
+
+// True once the process |pid| has |path| open.
+bool hasOpen(int pid, const std::string& path) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (const std::string& fd : namesBeside(fds)) {
+    char target[4096];
+    const ssize_t n =
+        ::readlink((fds + "/" + fd).c_str(), target, sizeof target);
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path)
+      return true;
+  }
+  return false;
+}
+
+TEST(CfsiPack, ASourceFileThatChangesSizeFailsThePackNamingIt) {
+  fixture::ScratchDir work;
+  fixture::makeFolder(work.at("in"));
+  // The files are packed in name order: while the first, a gigabyte, is
+  // copied, the listing is done, and the second grows.
+  sparseFile(work.at("in/a-big"), off_t{1} << 30);
+  fixture::writeFile(work.at("in/grows"), std::string(100, 'g'));
+  fixture::ProcessOptions options;
+  options.args = {"pack", "in", "-o", "out.cfsi"};
+  options.whileRunning = [&](int pid) {
+    char real[4096];
+    ASSERT_NE(::realpath(work.at("in/a-big").c_str(), real), nullptr);
+    while (!hasOpen(pid, real)) {
+      int status;
+      ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended too soon";
+    }
+    ::kill(pid, SIGSTOP);
+    fixture::writeFile(work.at("in/grows"), std::string(101, 'g'));
+    ::kill(pid, SIGCONT);
+  };
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err,
+            "cfsi: in/grows: changed size while being packed; no archive "
+            "written\n");
+  EXPECT_EQ(namesBeside(work.path()),
+            (std::vector<std::string>{".", "..", "in"}));
+}
+
+TEST(CfsiPack, ANameOf255BytesPacksIntoAnOutputNameOf255Bytes) {
+  fixture::ScratchDir work;
+  const std::string name(255, 'n');
+  const std::string output(250, 'o');
+  makeTree(work.at("in"), {{"", name, "long"}});
+  const auto result = cfsi(work.path(), {"pack", "in", "-o", output + ".cfsi"});
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(fixture::readFile(work.at(output + ".cfsi")),
+            fixture::buildArchive({{"", name, "long"}}));
+  // Over a file already there too, which takes another way to its name.
+  const auto again = cfsi(work.path(), {"pack", "in", "-o", output + ".cfsi"});
+  EXPECT_EQ(again.exitStatus, 0) << again.err;
+  EXPECT_EQ(namesBeside(work.path()),
+            (std::vector<std::string>{".", "..", "in", output + ".cfsi"}));
+}
+
+TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
+  // A gigabyte to copy: long enough to be interrupted half-way.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    SCOPED_TRACE(signal);
+    fixture::ScratchDir work;
+    fixture::makeFolder(work.at("in"));
+    sparseFile(work.at("in/big"), off_t{1} << 30);
+    fixture::writeFile(work.at("out.cfsi"), "kept as it was");
+    fixture::ProcessOptions options;
+    options.args = {"pack", "in", "-o", "out.cfsi"};
+    options.signal = signal;
+    options.signalAfterMs = 300;
+    const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+    EXPECT_EQ(result.signal, signal) << result.err;
+    EXPECT_EQ(namesBeside(work.path()),
+              (std::vector<std::string>{".", "..", "in", "out.cfsi"}));
+    EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), "kept as it was");
+  }
+}
+
 TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
   const std::string data = std::string("AAAAA") + std::string(11, '\0') + "BBB";
   struct Case {
@@ -242,7 +404,8 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
   };
   const Case cases[] = {
       {"the sample archive", fixture::sampleArchive()},
-      {"a folder of more than 255 files", fixture::buildArchive(manyFiles("m/", 300), "LDB")},
+      {"a folder of more than 255 files",
+       fixture::buildArchive(manyFiles("m/", 300), "LDB")},
       {"records of one name in a row, a named terminator, odd leading bytes",
        fixture::withDataArea(
            fixture::rawIndex({{"t/", {{"a.dds", 0, 5}}}, {"t/", {{"b", 1, 3}}}},
@@ -254,9 +417,9 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
                               {"", {{"z", 0x10000001u, 3}}}}),
            data)},
       {"an entry with an unsafe path, taken from the archive itself",
-       fixture::withDataArea(
-           fixture::rawIndex({{"../", {{"up.dds", 0, 5}}}, {"ok/", {{"b", 1, 3}}}}),
-           data)},
+       fixture::withDataArea(fixture::rawIndex({{"../", {{"up.dds", 0, 5}}},
+                                                {"ok/", {{"b", 1, 3}}}}),
+                             data)},
       {"an archive of no entries", fixture::buildArchive({})},
   };
   for (const Case& c : cases) {
@@ -264,8 +427,8 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
     fixture::ScratchDir work;
     fixture::writeFile(work.at("old.cfsi"), c.archive);
     cfsi(work.path(), {"extract", "old.cfsi", "--all", "-o", "x"});
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_TRUE(fixture::readFile(work.at("new.cfsi")) == c.archive);
   }
@@ -298,8 +461,8 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
               0);
     const Entry& edited = old[c.edited];
     fixture::writeFile(work.at("x/") + edited.directory + edited.name, c.bytes);
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
 
     // The same index, entry for entry, with only the edited bytes changed:
@@ -317,11 +480,11 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
 
 TEST(CfsiRepack, AnEditedFileIsFoundUnderAnySpellingOfItsEntrysPath) {
   const std::string data = std::string(16, 'a') + std::string(16, 'b');
-  const std::string old = fixture::withDataArea(
-      fixture::rawIndex({{"./", {{"a.dds", 0, 16}}},
-                         {"/d//", {{"b.dds", 1, 16}}},
-                         {"d", {{"/./b.dds", 1, 16}}}}),
-      data);
+  const std::string old =
+      fixture::withDataArea(fixture::rawIndex({{"./", {{"a.dds", 0, 16}}},
+                                               {"/d//", {{"b.dds", 1, 16}}},
+                                               {"d", {{"/./b.dds", 1, 16}}}}),
+                            data);
   fixture::ScratchDir work;
   fixture::writeFile(work.at("old.cfsi"), old);
   makeTree(work.at("x"), {{"", "a.dds", "edited a"}, {"d/", "b.dds", "new b"}});
@@ -329,26 +492,30 @@ TEST(CfsiRepack, AnEditedFileIsFoundUnderAnySpellingOfItsEntrysPath) {
       cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
   EXPECT_EQ(result.exitStatus, 0) << result.err;
   // d/b.dds is the file of two entries, as extraction would have made it.
-  EXPECT_EQ(result.err,
-            "cfsi: 3 entries packed into new.cfsi: 3 from x, 0 from old.cfsi\n");
-  ASSERT_EQ(cfsi(work.path(), {"extract", "new.cfsi", "--all", "-o", "y"})
-                .exitStatus,
-            0);
+  EXPECT_EQ(
+      result.err,
+      "cfsi: 3 entries packed into new.cfsi: 3 from x, 0 from old.cfsi\n");
+  ASSERT_EQ(
+      cfsi(work.path(), {"extract", "new.cfsi", "--all", "-o", "y"}).exitStatus,
+      0);
   EXPECT_EQ(filesOf(work.at("y")),
             (Tree{{"a.dds", "edited a"}, {"d/b.dds", "new b"}}));
 }
 
 TEST(CfsiRepack, MissingFilesComeFromTheOldArchiveAndUnlistedOnesAreNotAdded) {
-  const std::vector<Entry> old = {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "bb"}};
+  const std::vector<Entry> old = {{"t/", "a.dds", "aaaa"},
+                                  {"t/", "b.dds", "bb"}};
   fixture::ScratchDir work;
   fixture::writeFile(work.at("old.cfsi"), fixture::buildArchive(old));
-  makeTree(work.at("x"), {{"t/", "b.dds", "new b"}, {"t/", "extra.dds", "e"},
-                          {"", "top", "t"}});
+  makeTree(
+      work.at("x"),
+      {{"t/", "b.dds", "new b"}, {"t/", "extra.dds", "e"}, {"", "top", "t"}});
   const auto result =
       cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(fixture::readFile(work.at("new.cfsi")),
-            fixture::buildArchive({{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
+            fixture::buildArchive(
+                {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
   EXPECT_NE(result.err.find("cfsi: warning: x/t/extra.dds: not listed in "
                             "old.cfsi, not added\n"),
             std::string::npos)
@@ -380,8 +547,8 @@ TEST(CfsiRepack, RefusesAnOldArchiveItCannotCopyFrom) {
     fixture::ScratchDir work;
     fixture::writeFile(work.at("old.cfsi"), c.old);
     fixture::makeFolder(work.at("x"));
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err.rfind("cfsi: " + c.complaint, 0), 0u) << result.err;
     EXPECT_EQ(::access(work.at("new.cfsi").c_str(), F_OK), -1);

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 #include "scratch.h"
 
@@ -78,6 +80,12 @@ ProcessResult runProcess(const std::string& binary,
   }
   if (deadPipe[1] >= 0) ::close(deadPipe[1]);
   int status = 0;
+  if (options.whileRunning) options.whileRunning(pid);
+  if (options.signal != 0) {
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(options.signalAfterMs));
+    ::kill(pid, options.signal);  // a child that has ended is still ours
+  }
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }

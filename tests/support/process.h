@@ -3,6 +3,7 @@
 #ifndef EXTRACTGAMEFILE_TESTS_PROCESS_H_
 #define EXTRACTGAMEFILE_TESTS_PROCESS_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ struct ProcessOptions {
   std::string stdoutPath;         // when set, standard output goes there
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
+  // When set, sent to the child |signalAfterMs| milliseconds after it
+  // started (unless it has ended by then).
+  int signal = 0;
+  int signalAfterMs = 0;
+  // When set, called with the child's process id once it has started, and
+  // before the wait for its end.
+  std::function<void(int pid)> whileRunning;
 };
 
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
