@@ -69,7 +69,7 @@ class Verifier {
       problem(label(number + 1, entry) +
               ": unsafe path (a \"..\" level or a zero byte), cannot be "
               "extracted");
-    } else {
+    } else if (checkPortable(entry, number)) {
       checkPath(entry, number, dataInside);
     }
     checkData(entry, number, dataInside);
@@ -126,10 +126,28 @@ class Verifier {
     return static_cast<std::int64_t>(range.offset) + range.size;
   }
 
+  // A path Windows reads otherwise: where this system's paths are Windows
+  // paths, a problem, and the entry is not extracted (false); elsewhere a
+  // note, and the entry extracts as usual (true).
+  bool checkPortable(const fileInfo& entry, std::uint32_t number) {
+    const std::string why = windowsPathProblem(entry.directory, entry.name);
+    if (why.empty()) return true;
+    if (platform::windowsPaths()) {
+      problem(label(number + 1, entry) + ": unsafe path on Windows (" + why +
+              ")" + kCannot);
+      return false;
+    }
+    note(label(number + 1, entry) + ": not portable to Windows (" + why + ")");
+    return true;
+  }
+
   void checkPath(const fileInfo& entry, std::uint32_t number, bool dataInside) {
     const auto me = [&] { return label(number + 1, entry); };
-    const std::string path = normalOutputPath(entry);
-    const std::string folder = normalFolderPath(entry);
+    // Compared as this system's names compare: on Windows, letter case and
+    // the spellings of one Windows name make no difference.
+    const std::string normal = normalOutputPath(entry);
+    const std::string path = platform::fileNameKey(normal);
+    const std::string folder = platform::fileNameKey(normalFolderPath(entry));
     const std::string parent = parentOf(path);
     std::uint32_t other;
     bool fileMade = true;
@@ -137,7 +155,7 @@ class Verifier {
     if (namesAFolder(entry)) {
       problem(me() + ": its path names a folder, not a file" + kCannot);
       fileMade = false;
-    } else if (longestLevel(path) > maxLevel_) {
+    } else if (longestLevel(normal) > maxLevel_) {
       problem(me() + ": a level of its path is longer than the " +
               std::to_string(maxLevel_) + " bytes this system allows" +
               kCannot);

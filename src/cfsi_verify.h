@@ -20,6 +20,10 @@
 //    the file of an earlier entry (one of the two cannot be made);
 //  - an output path that is an earlier entry's under any spelling
 //    (normalEntryPath): only one of the two files would survive.
+// On Windows, paths are compared as Windows compares names (letter case
+// aside, and by the name rule of windows_names.h), and a path Windows reads
+// otherwise (windowsPathProblem) is a problem; elsewhere that path is a note,
+// "not portable to Windows", and is checked like any other.
 // An earlier entry counts only when extraction would get as far as making
 // its folders (a safe path, data inside the archive). Notes: data that
 // overlaps the index or another entry's data; the archive still extracts,

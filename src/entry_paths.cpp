@@ -1,5 +1,39 @@
 #include "entry_paths.h"
 
+#include "windows_names.h"
+
+namespace {
+
+bool isDeviceName(const std::u16string& level) {
+  std::u16string base = level.substr(0, level.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.pop_back();
+  for (char16_t& c : base)
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" ||
+      base == u"CONIN$" || base == u"CONOUT$")
+    return true;
+  if (base.size() != 4) return false;
+  const std::u16string stem = base.substr(0, 3);
+  const char16_t digit = base[3];
+  return (stem == u"COM" || stem == u"LPT") &&
+         ((digit >= u'0' && digit <= u'9') || digit == u'\u00B9' ||
+          digit == u'\u00B2' || digit == u'\u00B3');
+}
+
+const char* windowsLevelProblem(const std::u16string& level) {
+  for (const char16_t c : level) {
+    if (c < 0x20) return "a control character, which Windows forbids in names";
+    if (std::u16string(u"<>\"|?*").find(c) != std::u16string::npos)
+      return "one of <>\"|?*, which Windows forbids in names";
+  }
+  if (level.back() == u'.' || level.back() == u' ')
+    return "a level ending in \".\" or \" \", which Windows drops";
+  if (isDeviceName(level)) return "a level named after a Windows device";
+  return nullptr;
+}
+
+}  // namespace
+
 bool isSafeEntryPath(const std::string& directory, const std::string& name) {
   const std::string path = directory + name;
   if (path.find('\0') != std::string::npos) return false;
@@ -11,6 +45,27 @@ bool isSafeEntryPath(const std::string& directory, const std::string& name) {
     if (slash == std::string::npos) return true;
     start = slash + 1;
   }
+}
+
+std::string windowsPathProblem(const std::string& directory,
+                               const std::string& name) {
+  const std::string path = directory + name;
+  if (path.find('\\') != std::string::npos)
+    return "a \"\\\", which separates folders on Windows";
+  if (path.find(':') != std::string::npos)
+    return "a \":\", which names a drive or a stream on Windows";
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start && path.compare(start, end - start, ".") != 0) {
+      const char* problem = windowsLevelProblem(
+          windows_names::nameOf(path.substr(start, end - start)));
+      if (problem != nullptr) return problem;
+    }
+    start = end + 1;
+  }
+  return std::string();
 }
 
 std::string folderPathOf(const std::string& outputRoot, const fileInfo& entry) {

@@ -13,6 +13,28 @@
 // Everything else stays below the root, since the root is put in front.
 bool isSafeEntryPath(const std::string& directory, const std::string& name);
 
+// Why |directory| followed by |name| cannot be a path on Windows, or "" when
+// it can. On Windows "\" separates folders and ":" names drives and data
+// streams, so either would lead the entry somewhere else; the system drops a
+// level's trailing "." and " ", so two names would become one; device names
+// open the device instead of a file; and some characters are not allowed in
+// names at all. Refused, in the path cut into levels at "/", each level
+// taken as its Windows name (windows_names.h), so that a Latin-1 byte counts
+// as the character Windows sees:
+//   - a "\" or a ":" anywhere;
+//   - a character from <>"|?* or a control character (U+0001-U+001F);
+//   - a level that ends in "." or " " (".", "a.", "b " alike);
+//   - a level that names a device: CON, PRN, AUX, NUL, COM0-COM9,
+//     LPT0-LPT9, COM and LPT with a superscript 1, 2 or 3, CONIN$ and
+//     CONOUT$, in any case, alone or before a "." and anything (an
+//     extension), with or without spaces after the device name.
+// An empty level (two "/" in a row, a leading or final "/") and a "." level
+// are no names, but the folder they stand in, on Windows as elsewhere; they
+// are not checked. The result is one short phrase for a message; it quotes
+// no byte of the path.
+std::string windowsPathProblem(const std::string& directory,
+                               const std::string& name);
+
 // The folder an entry's file goes in: |outputRoot| then |directory|, joined
 // with nothing between them (the archive's directories carry their own "/").
 std::string folderPathOf(const std::string& outputRoot, const fileInfo& entry);

@@ -68,6 +68,14 @@ bool EntryExtractor::extract(const fileInfo& entry,
              ": unsafe path (a \"..\" level or a zero byte), not extracted";
     return false;
   }
+  if (platform::windowsPaths()) {
+    const std::string problem = windowsPathProblem(entry.directory, entry.name);
+    if (!problem.empty()) {
+      *error = printable(outputPath) + ": unsafe path on Windows (" + problem +
+               "), not extracted";
+      return false;
+    }
+  }
 
   const std::int64_t start = archive::entryStart(dataStart_, entry);
   if (entry.size > 0) {

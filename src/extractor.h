@@ -21,7 +21,8 @@ class EntryExtractor {
   EntryExtractor& operator=(const EntryExtractor&) = delete;
 
   // Writes |entry| to outputPathOf(outputRoot, entry). In this order:
-  //  1. refuses an unsafe path (isSafeEntryPath): nothing is made;
+  //  1. refuses an unsafe path (isSafeEntryPath, and where the system's
+  //     paths are Windows paths, windowsPathProblem): nothing is made;
   //  2. refuses data not wholly inside the archive: nothing is made, and a
   //     file already at the output path is left as it was (an entry of size
   //     0 needs no data and always passes);

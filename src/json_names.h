@@ -15,9 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-// True when |bytes| is well-formed UTF-8 as RFC 3629 defines it: no overlong
-// forms, no UTF-16 surrogates, nothing above U+10FFFF, no cut sequence.
-bool isValidUtf8(const std::string& bytes);
+#include "utf8.h"
 
 // The JSON form of the name |bytes|, as described above.
 nlohmann::json jsonName(const std::string& bytes);

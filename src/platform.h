@@ -220,6 +220,19 @@ bool canonicalPath(const std::string& path, std::string* real);
 
 // ---- The process and its standard streams.
 
+// ---- Path rules of this system.
+
+// True where the programs write Windows paths: extraction then also refuses
+// every entry that windowsPathProblem (entry_paths.h) names, and two paths
+// that fileNameKey gives alike name one file.
+bool windowsPaths();
+
+// A spelling of |path| under which two paths are equal exactly when this
+// system's file names take them for the same name: |path| itself on POSIX;
+// on Windows its Windows name (windows_names.h) in upper case, since names
+// there differ by more than letter case or not at all.
+std::string fileNameKey(const std::string& path);
+
 // The number of processors this process may run on (its affinity mask where
 // the system has one), or 0 when the system does not say.
 unsigned usableProcessors();

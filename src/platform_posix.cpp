@@ -274,6 +274,10 @@ bool canonicalPath(const std::string& path, std::string* real) {
   return true;
 }
 
+bool windowsPaths() { return false; }
+
+std::string fileNameKey(const std::string& path) { return path; }
+
 unsigned usableProcessors() {
 #if defined(__linux__)
   cpu_set_t set;

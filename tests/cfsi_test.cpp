@@ -6,6 +6,7 @@
 #include "archive_builder.h"
 #include "archive_index.h"
 #include "json_names.h"
+#include "platform.h"
 #include "process.h"
 #include "scratch.h"
 
@@ -36,13 +37,17 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"unpack", "a.cfsi"}, "unpack", "usage: cfsi list"},
       {{"list"}, "ARCHIVE is required", "usage: cfsi list [--json] ARCHIVE"},
       {{"list", "a.cfsi", "--exclude"}, "--exclude", "usage: cfsi list"},
-      {{"list", "a.cfsi", "--b\x1b[31m\x07"}, "--b\\x1b[31m\\x07",
+      {{"list", "a.cfsi", "--b\x1b[31m\x07"},
+       "--b\\x1b[31m\\x07",
        "usage: cfsi list"},
-      {{"\x1b]0;title\x07"}, "unknown command '\\x1b]0;title\\x07'",
+      {{"\x1b]0;title\x07"},
+       "unknown command '\\x1b]0;title\\x07'",
        "usage: cfsi list"},
-      {{"extract", "a.cfsi", "--all", "--ext", "dds"}, "excludes",
+      {{"extract", "a.cfsi", "--all", "--ext", "dds"},
+       "excludes",
        "usage: cfsi extract ARCHIVE"},
-      {{"extract", "a.cfsi", "--exclude"}, "--exclude",
+      {{"extract", "a.cfsi", "--exclude"},
+       "--exclude",
        "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "--ext"}, "--ext", "usage: cfsi extract ARCHIVE"},
       {{"extract", "a.cfsi", "-o", ""}, "empty", "usage: cfsi extract ARCHIVE"},
@@ -67,7 +72,8 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
     EXPECT_NE(result.err.find(c.usage), std::string::npos) << result.err;
     // Every line is cfsi's, and nothing from the command line reaches the
     // terminal unescaped, the parser's own messages included.
-    for (std::size_t start = 0, end; start < result.err.size(); start = end + 1) {
+    for (std::size_t start = 0, end; start < result.err.size();
+         start = end + 1) {
       EXPECT_EQ(result.err.compare(start, 6, "cfsi: "), 0) << result.err;
       end = result.err.find('\n', start);
       if (end == std::string::npos) break;
@@ -186,12 +192,9 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
   fixture::writeFile(work.at("a.cfsi"),
                      fixture::buildArchive({{"d/", "a.dds", "aaaa"}}));
   const std::vector<std::string> calls[] = {
-      {"list", "a.cfsi"},
-      {"list", "--json", "a.cfsi"},
-      {"verify", "a.cfsi"},
-      {"extract", "a.cfsi", "-v", "-o", "out"},
-      {"--help"},
-      {"pack", "--help"},
+      {"list", "a.cfsi"},   {"list", "--json", "a.cfsi"},
+      {"verify", "a.cfsi"}, {"extract", "a.cfsi", "-v", "-o", "out"},
+      {"--help"},           {"pack", "--help"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
@@ -224,7 +227,8 @@ TEST(CfsiList, AnIncompleteIndexListsWhatCameBeforeTheBreakAndFails) {
   const Case cases[] = {
       {{"list", "cut.cfsi"}, "         1  a/one\n"},
       {{"list", "--json", "cut.cfsi"},
-       "[\n{\"directory\":\"a/\",\"name\":\"one\",\"offset\":0,\"size\":1}\n]\n"},
+       "[\n{\"directory\":\"a/"
+       "\",\"name\":\"one\",\"offset\":0,\"size\":1}\n]\n"},
       {{"list", "missing.cfsi"}, ""},
   };
   for (const Case& c : cases) {
@@ -402,7 +406,8 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
   };
   const Case cases[] = {
       {"a sound archive",
-       {{"tex/", {{"a.dds", 0, 16}, {"b.dds", 1, 5}, {"empty", 0x0fffffff, 0}}}},
+       {{"tex/",
+         {{"a.dds", 0, 16}, {"b.dds", 1, 5}, {"empty", 0x0fffffff, 0}}}},
        {},
        "3 entries, 0 problems, 0 notes",
        0},
@@ -454,13 +459,14 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
         {"", {{"", 0, 0}}}},
        {"problem: entry 1 (d/sub/x.dds): its name holds a \"/\" and leads "
         "into d/sub, a folder no entry before it makes, cannot be extracted",
-        "problem: entry 4 (m" + std::string(255, 'n') + "): a level of its "
-        "path is longer than the 255 bytes this system allows, cannot be "
-        "extracted",
+        "problem: entry 4 (m" + std::string(255, 'n') +
+            "): a level of its "
+            "path is longer than the 255 bytes this system allows, cannot be "
+            "extracted",
         "problem: entry 5 (" + std::string(200, 'f') + std::string(60, 'g') +
             "): a level of its "
-        "path is longer than the 255 bytes this system allows, cannot be "
-        "extracted",
+            "path is longer than the 255 bytes this system allows, cannot be "
+            "extracted",
         "problem: entry 7 (tex/): its path names a folder, not a file, "
         "cannot be extracted",
         "problem: entry 8 (tex/.): its path names a folder, not a file, "
@@ -485,7 +491,8 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
        "6 entries, 3 problems, 0 notes",
        1},
       {"overlapping data is only noted",
-       {{"d/", {{"a", 0, 50}, {"b", 1, 4}, {"c", 3, 2}, {"index", 0xfffffff, 4}}}},
+       {{"d/",
+         {{"a", 0, 50}, {"b", 1, 4}, {"c", 3, 2}, {"index", 0xfffffff, 4}}}},
        {"note: entry 4 (d/index): data at bytes {S-16} to {S-12} overlaps "
         "the index (bytes 0 to {I})",
         "note: entry 2 (d/b): data at bytes {S+16} to {S+20} overlaps entry 1",
@@ -516,6 +523,45 @@ TEST(CfsiVerify, ReportsEachKindOfDamageOnALineOfItsOwn) {
     EXPECT_EQ(result.exitStatus, c.status);
     EXPECT_EQ(result.err, "");
   }
+}
+
+TEST(CfsiVerify, WindowsOnlyDangersAreProblemsOnWindowsAndNotesElsewhere) {
+  const std::string data(16, 'x');
+  const std::string index = fixture::rawIndex(
+      {{"a\\..\\..\\", {{"x.dds", 0, 1}}},
+       {"tex/", {{"nul.dds", 0, 1}, {"A.dds", 0, 0}, {"a.dds", 0, 0}}},
+       {"", {{"caf\xe9", 0, 0}, {"caf\xc3\xa9", 0, 0}}}});
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at("w.cfsi"), fixture::withDataArea(index, data));
+  const auto result = cfsi(work.path(), {"verify", "w.cfsi"});
+  std::string expected;
+  if (platform::windowsPaths()) {
+    expected =
+        "problem: entry 1 (a\\..\\..\\x.dds): unsafe path on Windows (a "
+        "\"\\\", which separates folders on Windows), cannot be extracted\n"
+        "problem: entry 2 (tex/nul.dds): unsafe path on Windows (a level "
+        "named after a Windows device), cannot be extracted\n"
+        "problem: entry 4 (tex/a.dds): same output path as entry 3\n"
+        "problem: entry 6 (caf\xc3\xa9): same output path as entry 5\n"
+        "note: entry 2 (tex/nul.dds): data at bytes {S} to {S+1} overlaps "
+        "entry 1\n"
+        "w.cfsi: 6 entries, 4 problems, 1 note\n";
+  } else {
+    expected =
+        "note: entry 1 (a\\..\\..\\x.dds): not portable to Windows (a "
+        "\"\\\", which separates folders on Windows)\n"
+        "note: entry 2 (tex/nul.dds): not portable to Windows (a level named "
+        "after a Windows device)\n"
+        "note: entry 2 (tex/nul.dds): data at bytes {S} to {S+1} overlaps "
+        "entry 1\n"
+        "w.cfsi: 6 entries, 0 problems, 3 notes\n";
+  }
+  const std::string start = std::to_string(dataStartOf(index));
+  expected.replace(expected.find("{S}"), 3, start);
+  expected.replace(expected.find("{S+1}"), 5,
+                   std::to_string(dataStartOf(index) + 1));
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.exitStatus, platform::windowsPaths() ? 1 : 0);
 }
 
 TEST(CfsiVerify, AnIncompleteIndexIsAProblemAndNoArchiveAnError) {

@@ -51,6 +51,83 @@ TEST(IsSafeEntryPath, RefusesDotDotLevelsAndZeroBytes) {
         << printable(c.directory) << " + " << printable(c.name);
 }
 
+TEST(WindowsPathProblem, NamesWhatWindowsWouldReadOtherwise) {
+  struct Case {
+    std::string directory, name;
+    const char* problem;  // a word of the reason, or nullptr: no problem
+  };
+  const Case cases[] = {
+      {"tex/", "a.dds", nullptr},
+      {"", "caf\xc3\xa9.dds", nullptr},
+      {"a//b/", "c.dds", nullptr},  // empty levels are no names
+      {"/abs/", "a.dds", nullptr},
+      {"..\\", "a.dds", "separates"},
+      {"a\\..\\..\\", "x.dds", "separates"},
+      {"tex/", "a\\b", "separates"},
+      {"", "a:b", "drive"},
+      {"C:/", "x.dds", "drive"},
+      {"", "x.dds:stream", "drive"},
+      {"", "nul.dds", "device"},
+      {"", "CON", "device"},
+      {"con/", "a.dds", "device"},
+      {"", "Aux.tar.gz", "device"},
+      {"", "PRN  .txt", "device"},
+      {"", "nul ", "ending"},
+      {"", "COM0", "device"},
+      {"", "com9.dds", "device"},
+      {"", "LPT5", "device"},
+      {"", "COM\xc2\xb9", "device"},  // COM with a superscript one
+      {"", "lpt\xb2.dds", "device"},  // Latin-1 superscript two
+      {"", "LPT\xc2\xb3", "device"},
+      {"", "CONIN$", "device"},
+      {"", "conout$.log", "device"},
+      {"", "COM10", nullptr},
+      {"", "COM", nullptr},
+      {"", "CONSOLE", nullptr},
+      {"", "xnul.dds", nullptr},
+      {"", "nul_.dds", nullptr},
+      {"", "LPT\xc2\xb4", nullptr},  // an acute accent is no digit
+      {"", "x.", "ending"},
+      {"", "x ", "ending"},
+      {"a./", "b", "ending"},
+      {"./", "a.dds", nullptr},  // "." is the folder itself everywhere
+      {"a/./", ".", nullptr},
+      {"", ". ", "ending"},
+      {"", "..x.", "ending"},
+      {"", "...", "ending"},
+      {"", "a<b", "forbids"},
+      {"", "a>b", "forbids"},
+      {"", "a\"b", "forbids"},
+      {"", "a|b", "forbids"},
+      {"", "a?b", "forbids"},
+      {"", "a*b", "forbids"},
+      {"",
+       "a\x01"
+       "b",
+       "control"},
+      {"",
+       "a\x1f"
+       "b",
+       "control"},
+      {"",
+       "a\x7f"
+       "b",
+       nullptr},
+      {"", std::string(255, 'n'), nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::string problem = windowsPathProblem(c.directory, c.name);
+    const std::string label =
+        printable(c.directory) + " + " + printable(c.name);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "") << label;
+    } else {
+      EXPECT_NE(problem.find(c.problem), std::string::npos)
+          << label << ": " << problem;
+    }
+  }
+}
+
 TEST(OutputPathOf, JoinsRootDirectoryAndNameWithNothingBetween) {
   const fileInfo entry{0, 0, "tex", "a.dds"};
   EXPECT_EQ(folderPathOf("extract/", entry), "extract/tex");
@@ -88,11 +165,10 @@ TEST(NamesAFolder, IsTrueWhenTheNameAddsNoLevelOfItsOwn) {
     bool folder;
   };
   const Case cases[] = {
-      {"tex/", "a.dds", false}, {"tex", "a.dds", false},
-      {"", "a", false},         {"d/", "sub/a", false},
-      {"tex/", "", true},       {"tex", "", true},
-      {"", "", true},           {"d/", ".", true},
-      {"d/", "sub/", true},     {"d/", "./", true},
+      {"tex/", "a.dds", false}, {"tex", "a.dds", false}, {"", "a", false},
+      {"d/", "sub/a", false},   {"tex/", "", true},      {"tex", "", true},
+      {"", "", true},           {"d/", ".", true},       {"d/", "sub/", true},
+      {"d/", "./", true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(namesAFolder({0, 0, c.directory, c.name}), c.folder)
@@ -103,9 +179,8 @@ TEST(PathLevels, ParentLevelsAndTheLongestLevel) {
   EXPECT_EQ(parentOf("a/b/c.dds"), "a/b");
   EXPECT_EQ(parentOf("c.dds"), "");
   std::vector<std::string> levels;
-  forEachLevel("a/bb/c", [&](const std::string& level) {
-    levels.push_back(level);
-  });
+  forEachLevel("a/bb/c",
+               [&](const std::string& level) { levels.push_back(level); });
   EXPECT_EQ(levels, (std::vector<std::string>{"a", "a/bb", "a/bb/c"}));
   forEachLevel("", [&](const std::string&) { ADD_FAILURE(); });
   EXPECT_EQ(longestLevel("a/bbb/cc"), 3u);

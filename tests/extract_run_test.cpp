@@ -1,11 +1,10 @@
 // extractGameFile run as a process in a scratch folder, the way a user runs
 // it: exact standard output, exit status, and every file and folder made.
+#include "extract_run.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "archive_builder.h"
-#include "extract_run.h"
 #include "process.h"
 #include "scratch.h"
 

@@ -3,7 +3,6 @@
 #include "extractor.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -45,7 +44,7 @@ TEST_F(ExtractorTest, AFolderThatCouldNotBeMadeIsTestedAndMadeAgain) {
   open({{"p/", "x.dds", "abcd"}});
   fixture::writeFile(root_ + "p", "in the way");
   EXPECT_FALSE(extract(0));
-  ASSERT_EQ(::unlink((root_ + "p").c_str()), 0);
+  fixture::removeFile(root_ + "p");
   EXPECT_TRUE(extract(0));
   EXPECT_EQ(fixture::readFile(root_ + "p/x.dds"), "abcd");
 }
@@ -56,8 +55,8 @@ TEST_F(ExtractorTest, AFolderFoundOrMadeIsNotTestedAgain) {
   // fails instead.
   open({{"a/", "x.dds", "abcd"}, {"a/", "y.dds", "ef"}});
   EXPECT_TRUE(extract(0));
-  ASSERT_EQ(::unlink((root_ + "a/x.dds").c_str()), 0);
-  ASSERT_EQ(::rmdir((root_ + "a").c_str()), 0);
+  fixture::removeFile(root_ + "a/x.dds");
+  fixture::removeFolder(root_ + "a");
   std::string error;
   EXPECT_FALSE(extractor_->extract(entries_[1], root_, &error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos)

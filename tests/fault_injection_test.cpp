@@ -4,7 +4,6 @@
 // leaves no partial file, and ends with status 1 and an explanation on
 // standard error. (Files capped by RLIMIT_FSIZE are in extract_run_test.cpp.)
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "archive_builder.h"
 #include "extract_run.h"
@@ -16,6 +15,8 @@ using fixture::run;
 using fixture::RunCase;
 
 TEST(FaultInjection, AWriteThatFailsHalfWayRemovesOnlyThatFile) {
+  if (fixture::fullDevice().empty() || !fixture::systemHasSymbolicLinks())
+    GTEST_SKIP() << "needs a link to a device that is always full";
   const std::string big(8000, 'b');
   const RunCase c{
       "the output file is a link to /dev/full",
@@ -25,8 +26,8 @@ TEST(FaultInjection, AWriteThatFailsHalfWayRemovesOnlyThatFile) {
       [](const std::string& work) {
         fixture::makeFolder(work + "/extract");
         fixture::makeFolder(work + "/extract/w");
-        ASSERT_EQ(::symlink("/dev/full", (work + "/extract/w/big.dds").c_str()),
-                  0);
+        fixture::makeSymbolicLink(fixture::fullDevice(),
+                                  work + "/extract/w/big.dds");
       },
       {},
       "Arbo read\n"
@@ -57,11 +58,13 @@ TEST(FaultInjection, AnUnwritableStandardOutputStillExtractsEverything) {
   closed.options.closeStdout = true;
   RunCase full{"standard output is /dev/full", archive, {}, {}, "", 1, made,
                {lost}};
-  full.options.stdoutPath = "/dev/full";
+  full.options.stdoutPath = fixture::fullDevice();
   RunCase deadPipe{"standard output is a pipe whose reader has gone",
                    archive, {}, {}, "", 1, made, {lost}};
   deadPipe.options.stdoutToDeadPipe = true;
-  for (const RunCase& c : {closed, full, deadPipe}) run(c);
+  run(closed);
+  run(deadPipe);
+  if (!full.options.stdoutPath.empty()) run(full);
 }
 
 }  // namespace

@@ -6,14 +6,13 @@
 // as a plain file and an output path that is a folder are in
 // extract_run_test.cpp.)
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <deque>
 
 #include "archive_builder.h"
 #include "archive_writer.h"
 #include "extract_run.h"
+#include "platform.h"
 #include "scratch.h"
 
 namespace {
@@ -21,6 +20,7 @@ namespace {
 using fixture::archiveOf;
 using fixture::run;
 using fixture::RunCase;
+using fixture::Tree;
 using fixture::writeFile;
 
 const std::string kData = "0123456789abcdef" "ghij";  // 20 bytes
@@ -72,6 +72,68 @@ TEST(HostileArchive, DotDotLevelsNeverLeadOutOfTheOutputFolder) {
        "extracted",
        "extract/a/../../x.dds: unsafe path", "extract//../x.dds: unsafe path"}};
   run(c);
+}
+
+TEST(HostileArchive, WindowsSeparatorsDevicesAndDroppedEndsAreRefusedThere) {
+  // On Windows each of these leads somewhere else than a file of that name
+  // in extract/: out of it ("..\\"), to a device ("nul", "CON"), a drive
+  // or a stream (":"), or onto another entry's name ("x.dds." is "x.dds").
+  // Elsewhere they are ordinary names and extract as such.
+  const std::vector<fixture::RawDirectory> directories{
+      {"..\\", {{"x.dds", 0, 2}}},
+      {"a\\..\\..\\", {{"x.dds", 0, 2}}},
+      {"",
+       {{"nul.dds", 0, 2},
+        {"CON.dds", 0, 2},
+        {"com1.dds", 0, 2},
+        {"lpt\xb9.dds", 0, 2},
+        {"a:b.dds", 0, 2},
+        {"x.dds.", 1, 3},
+        {"q?.dds", 0, 2}}},
+      {"e /", {{"y.dds", 0, 2}}},
+      {"ok/", {{"z.dds", 1, 3}}}};
+  const auto sentinels = [](const std::string& work) {
+    makeFolders(work, {"extract"});
+    writeFile(work + "/extract/x.dds", "mine");
+    writeFile(work + "/x.dds", "outside");
+  };
+  const std::vector<std::string> paths{
+      "..\\x.dds",   "a\\..\\..\\x.dds", "nul.dds", "CON.dds", "com1.dds",
+      "lpt\xb9.dds", "a:b.dds",          "x.dds.",  "q?.dds",  "e /y.dds"};
+  std::string out = "Arbo read\n";
+  const bool windows = platform::windowsPaths();
+  for (const std::string& path : paths)
+    out += "extract : extract/" + path +
+           (windows ? " ... failed\n" : " ... done\n");
+  out += "extract : extract/ok/z.dds ... done\n";
+  Tree made{{"x.dds", "outside"},
+            {"extract/", ""},
+            {"extract/x.dds", "mine"},
+            {"extract/ok/", ""},
+            {"extract/ok/z.dds", "ghi"}};
+  std::vector<std::string> errors;
+  if (windows) {
+    for (const std::string& path : paths)
+      errors.push_back("extract/" + path + ": unsafe path on Windows (");
+  } else {
+    for (const std::string& path : paths)
+      made["extract/" + path] = path == "x.dds." ? "ghi" : "01";
+    // The directories are made as they are named: without a final "/",
+    // the file's name is joined to the folder's.
+    for (const char* folder :
+         {"extract/..\\/", "extract/a\\..\\..\\/", "extract/e /"})
+      made[folder] = "";
+  }
+  run(
+      {"names that Windows reads as separators, devices, drives, streams or "
+       "other names",
+       archiveOf(directories, kData),
+       sentinels,
+       {},
+       out,
+       windows ? 1 : 0,
+       made,
+       errors});
 }
 
 TEST(HostileArchive, AZeroByteNeverCutsAPathShort) {
@@ -245,12 +307,13 @@ TEST(HostileArchive, AnIndexCutOffAnywhereExtractsNothing) {
 }
 
 TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
+  if (!fixture::systemHasFifos()) GTEST_SKIP() << "no FIFOs on this system";
   const RunCase c{
       "a FIFO that no one reads from at an output path",
       archiveOf({{"f/", {{"x.dds", 0, 2}, {"y.dds", 1, 3}}}}, kData),
       [](const std::string& work) {
         makeFolders(work, {"extract", "extract/f"});
-        ASSERT_EQ(::mkfifo((work + "/extract/f/x.dds").c_str(), 0600), 0);
+        fixture::makeFifo(work + "/extract/f/x.dds");
       },
       {},
       "Arbo read\n"
@@ -264,29 +327,48 @@ TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
 }
 
 TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
+  if (!fixture::systemHasFifos() || !fixture::systemHasSymbolicLinks())
+    GTEST_SKIP() << "needs FIFOs and symbolic links, which a test cannot make "
+                    "on this system";
   const auto link = [](const char* target) {
     return [target](const std::string& work) {
-      ASSERT_EQ(::symlink(target, (work + "/" + fixture::kArchiveName).c_str()),
-                0);
+      fixture::makeSymbolicLink(target, work + "/" + fixture::kArchiveName);
     };
   };
   const std::string refused = "Impossible d'ouvrir le fichierArbo read\n";
   const RunCase cases[] = {
-      {"a FIFO that no one writes to", "",
+      {"a FIFO that no one writes to",
+       "",
        [](const std::string& work) {
-         ASSERT_EQ(::mkfifo((work + "/" + fixture::kArchiveName).c_str(), 0600),
-                   0);
+         fixture::makeFifo(work + "/" + fixture::kArchiveName);
        },
-       {}, refused, 1,
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "<special>"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: not a regular file"}},
-      {"a link to a device", "", link("/dev/zero"), {}, refused, 1,
+      {"a link to a device",
+       "",
+       link("/dev/zero"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> /dev/zero"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: not a regular file"}},
-      {"a link to a folder", "", link("/"), {}, refused, 1,
+      {"a link to a folder",
+       "",
+       link("/"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> /"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: Is a directory"}},
-      {"a link to nothing", "", link("missing.cfsi"), {}, refused, 1,
+      {"a link to nothing",
+       "",
+       link("missing.cfsi"),
+       {},
+       refused,
+       1,
        {{fixture::kArchiveName, "-> missing.cfsi"}, {"extract/", ""}},
        {"cannot open 00000000.cfsi: No such file or directory"}},
   };

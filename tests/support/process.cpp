@@ -29,6 +29,8 @@ void resetSignals() {
 
 }  // namespace
 
+bool systemHasFileSizeLimits() { return true; }
+
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options) {

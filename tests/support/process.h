@@ -31,6 +31,9 @@ struct ProcessOptions {
   std::function<void(int pid)> whileRunning;
 };
 
+// Whether a child's files can be given a size limit (fileSizeLimit).
+bool systemHasFileSizeLimits();
+
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
 // starts as from a user's shell: every signal at its default action.
 ProcessResult runProcess(const std::string& binary,

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -87,6 +88,57 @@ void makeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0)
     throw std::runtime_error("cannot make " + path);
 }
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+void removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0)
+    throw std::runtime_error("cannot remove " + path);
+}
+
+void removeFolder(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0)
+    throw std::runtime_error("cannot remove " + path);
+}
+
+void resizeFile(const std::string& path, std::uint64_t size) {
+  if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0)
+    throw std::runtime_error("cannot resize " + path);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) throw std::runtime_error("cannot list " + folder);
+  while (const dirent* item = ::readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool systemHasFifos() { return true; }
+
+bool systemHasSymbolicLinks() { return true; }
+
+void makeFifo(const std::string& path) {
+  if (::mkfifo(path.c_str(), 0600) != 0)
+    throw std::runtime_error("cannot make the FIFO " + path);
+}
+
+void makeSymbolicLink(const std::string& target, const std::string& path) {
+  if (::symlink(target.c_str(), path.c_str()) != 0)
+    throw std::runtime_error("cannot make the link " + path);
+}
+
+std::string fullDevice() { return exists("/dev/full") ? "/dev/full" : ""; }
+
+std::string listedAs(const std::string& path) { return path; }
 
 Tree treeOf(const std::string& root) {
   Tree tree;

@@ -2,12 +2,15 @@
 #ifndef EXTRACTGAMEFILE_TESTS_SCRATCH_H_
 #define EXTRACTGAMEFILE_TESTS_SCRATCH_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace fixture {
 
-// A fresh empty folder under $TMPDIR (or /tmp), removed with all it holds
+// A fresh empty folder under $TMPDIR (or /tmp; on Windows the user's
+// temporary folder), removed with all it holds
 // when the object goes.
 class ScratchDir {
  public:
@@ -33,6 +36,31 @@ void makeFolder(const std::string& path);
 // anything else (a FIFO, a device) as "<special>", without opening it.
 using Tree = std::map<std::string, std::string>;
 Tree treeOf(const std::string& root);
+
+// Files and folders by path, throwing std::runtime_error when the system
+// refuses.
+bool exists(const std::string& path);  // anything at all, links unfollowed
+void removeFile(const std::string& path);
+void removeFolder(const std::string& path);                    // an empty one
+void resizeFile(const std::string& path, std::uint64_t size);  // sparse
+
+// The names directly in |folder|, sorted, without reading any file.
+std::vector<std::string> namesIn(const std::string& folder);
+
+// What some systems cannot make: a test that needs one checks first and
+// skips, naming what this system lacks.
+bool systemHasFifos();
+bool systemHasSymbolicLinks();
+void makeFifo(const std::string& path);
+void makeSymbolicLink(const std::string& target, const std::string& path);
+// A device that fails every write with "no space left" ("/dev/full"), or
+// "" where the system has none.
+std::string fullDevice();
+
+// How a folder listing on this system spells the path that |path| makes
+// (windows_names.h on Windows, |path| itself elsewhere): a tree snapshot
+// shows names so.
+std::string listedAs(const std::string& path);
 
 }  // namespace fixture
 

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Cross-builds extractGameFile.exe and cfsi.exe for 64-bit Windows into
+# build-windows/ and runs the whole test suite there under Wine. Installs the
+# Debian packages it needs when they are missing.
+#
+# Everything it makes stays in build-windows/:
+#   deps/          GoogleTest built for Windows, and the headers and CMake
+#                  files of CLI11 and nlohmann/json, so that the cross
+#                  compiler never searches the build machine's /usr/include
+#   googletest/    GoogleTest's own build folder
+#   wine/          the Wine prefix (a Windows "C:" with its registry)
+#   *.exe          the programs, each linked statically: nothing else needed
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+deps=$out/deps
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+
+bash tools/ensure-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix \
+  wine wine64 libgtest-dev libcli11-dev nlohmann-json3-dev
+
+mkdir -p "$deps/include" "$deps/share/cmake"
+
+# Header-only libraries: their headers and CMake files, copied under one
+# prefix that the toolchain file lets CMake search.
+stage_headers() {  # package include-dir cmake-dir
+  local dir=$2 cmakedir=$3
+  rm -rf "${deps:?}/include/$dir" "${deps:?}/share/cmake/$cmakedir"
+  cp -r "/usr/include/$dir" "$deps/include/$dir"
+  cp -r "/usr/share/cmake/$cmakedir" "$deps/share/cmake/$cmakedir"
+}
+stage_headers libcli11-dev CLI CLI11
+stage_headers nlohmann-json3-dev nlohmann nlohmann_json
+
+# GoogleTest from the sources Debian ships, built once for Windows.
+if [ ! -f "$deps/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  cmake -S /usr/src/googletest -B "$out/googletest" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DEGF_WINDOWS_DEPS="$deps" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON \
+    -DCMAKE_INSTALL_PREFIX="$deps" >/dev/null
+  cmake --build "$out/googletest" --target install >/dev/null
+fi
+
+# One Wine prefix and one wineserver for the whole run: starting them for
+# every test would cost seconds each.
+export WINEPREFIX=$out/wine
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or Gecko installer
+wineserver --kill >/dev/null 2>&1 || true  # one left by an earlier run
+wineserver --persistent
+trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot --init >/dev/null 2>&1
+fi
+
+cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DEGF_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release \
+  -DEGF_REQUIRE_CFSI=ON -DEGF_BENCH=OFF
+cmake --build "$out"
+ctest --test-dir "$out" --output-on-failure -j2
