@@ -1,11 +1,13 @@
 #include "cfsi_extract.h"
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
 
 #include "archive_index.h"
+#include "compact_entries.h"
 #include "entry_paths.h"
 #include "extractor.h"
 #include "ordered_work.h"
@@ -32,6 +34,49 @@ bool isTheArchive(const std::string& path,
   return platform::identify(path, &identity) && identity == archive;
 }
 
+// The entries a run extracts, read from the index into a CompactEntries:
+// a first pass counts them and their names' bytes, so that the second
+// holds them without spare room.
+archive::IndexStatus readSelected(const ExtractOptions& options,
+                                  EntrySelection* paths,
+                                  archive::IndexPositions* positions,
+                                  CompactEntries* selected,
+                                  std::uint64_t* selectedBytes,
+                                  std::string* error) {
+  const bool anyExtension =
+      options.all || (paths->hasPatterns() && options.extensions.empty());
+  const std::vector<std::string> wanted = wantedExtensions(options);
+  // Only the second pass tells |paths| which patterns matched.
+  EntrySelection counting(options.paths);
+  struct Selector : archive::IndexVisitor {
+    std::function<void(const fileInfo&)> take;
+    void fileRecord(fileInfo& entry, std::uint32_t) override { take(entry); }
+  } selector;
+  std::size_t count = 0, nameBytes = 0;
+  selector.take = [&](const fileInfo& entry) {
+    if (counting.takes(entry) &&
+        (anyExtension || std::find(wanted.begin(), wanted.end(),
+                                   extensionOf(entry.name)) != wanted.end())) {
+      ++count;
+      nameBytes += entry.name.size();
+    }
+  };
+  const archive::IndexStatus first =
+      archive::readIndex(options.archivePath, &selector, positions, error);
+  if (first != archive::IndexStatus::kComplete) return first;
+  selected->reserve(count, nameBytes);
+  *selectedBytes = 0;
+  selector.take = [&](const fileInfo& entry) {
+    if (paths->takes(entry) &&
+        (anyExtension || std::find(wanted.begin(), wanted.end(),
+                                   extensionOf(entry.name)) != wanted.end())) {
+      selected->add(entry);
+      *selectedBytes += entry.size;
+    }
+  };
+  return archive::readIndex(options.archivePath, &selector, positions, error);
+}
+
 }  // namespace
 
 unsigned defaultJobs() {
@@ -41,10 +86,13 @@ unsigned defaultJobs() {
 }
 
 int runExtract(const ExtractOptions& options) {
-  archive::Index index;
+  archive::IndexPositions index;
   std::string error;
+  EntrySelection paths(options.paths);
+  CompactEntries selected;
+  std::uint64_t selectedBytes = 0;
   const archive::IndexStatus status =
-      archive::readIndex(options.archivePath, &index, &error);
+      readSelected(options, &paths, &index, &selected, &selectedBytes, &error);
   if (status == archive::IndexStatus::kUnopenable) {
     reportError("cannot open " + printable(options.archivePath) + ": " + error);
     return 1;
@@ -55,21 +103,6 @@ int runExtract(const ExtractOptions& options) {
     reportError(printable(options.archivePath) + ": " + error +
                 "; nothing was extracted");
     return 1;
-  }
-
-  EntrySelection paths(options.paths);
-  const bool anyExtension =
-      options.all || (paths.hasPatterns() && options.extensions.empty());
-  const std::vector<std::string> wanted = wantedExtensions(options);
-  std::vector<const fileInfo*> selected;
-  std::uint64_t selectedBytes = 0;
-  for (const fileInfo& entry : index.entries) {
-    if (paths.takes(entry) &&
-        (anyExtension || std::find(wanted.begin(), wanted.end(),
-                                   extensionOf(entry.name)) != wanted.end())) {
-      selected.push_back(&entry);
-      selectedBytes += entry.size;
-    }
   }
   const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
@@ -83,9 +116,9 @@ int runExtract(const ExtractOptions& options) {
   platform::FileIdentity archiveIdentity;
   const bool haveArchiveIdentity =
       platform::identify(options.archivePath, &archiveIdentity);
-  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
-      options.jobs != 0 ? options.jobs : defaultJobs(),
-      std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(
+      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
+                            std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
@@ -97,19 +130,22 @@ int runExtract(const ExtractOptions& options) {
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
 
+  // Each thread loads the entries it handles into a record of its own.
+  std::vector<fileInfo> loaded(workers);
+  fileInfo dispatched, released;
   OrderedWork work;
   work.items = selected.size();
   work.workers = workers;
   // With one worker, index order is kept without asking.
   if (workers > 1)
     work.startAfter = [&](std::size_t i) {
-      return conflicts.add(*selected[i]);
+      selected.load(i, &dispatched);
+      return conflicts.add(dispatched);
     };
-  work.together = [&](std::size_t i) {
-    return selected[i]->directory == selected[i - 1]->directory;
-  };
+  work.together = [&](std::size_t i) { return selected.sameRunAsPrevious(i); };
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
-    const fileInfo& entry = *selected[i];
+    fileInfo& entry = loaded[worker];
+    selected.load(i, &entry);
     if (haveArchiveIdentity &&
         isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
       outcome->error = printable(outputPathOf(root, entry)) +
@@ -119,7 +155,8 @@ int runExtract(const ExtractOptions& options) {
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {
-    const fileInfo& entry = *selected[i];
+    fileInfo& entry = released;
+    selected.load(i, &entry);
     if (outcome.done) {
       ++doneFiles;
       doneBytes += entry.size;
