@@ -38,7 +38,7 @@ _cfsi() {
 
   COMPREPLY=()
   if [[ -z $command ]]; then
-    COMPREPLY=($(compgen -W 'list extract verify pack -h --help --version' \
+    COMPREPLY=($(compgen -W 'list extract cat diff verify pack -h --help --version' \
       -- "$cur"))
     return
   fi
@@ -57,7 +57,8 @@ _cfsi() {
     case $command in
       list) options='--json --exclude' ;;
       extract) options='-o --output --ext --all -v --verbose --exclude -j --jobs' ;;
-      verify) options='' ;;
+      cat | verify) options='' ;;
+      diff) options='--json' ;;
       pack) options='-o --output --like' ;;
       *) return ;;
     esac
@@ -66,7 +67,15 @@ _cfsi() {
   fi
 
   case $command in
-    list | extract | verify) _cfsi_archives "$cur" ;;
+    list | extract | verify | diff) _cfsi_archives "$cur" ;;
+    cat)
+      # The archive, then entry paths, which only the archive knows.
+      local words=0
+      for ((i = 1; i < COMP_CWORD; i++)); do
+        [[ ${COMP_WORDS[i]} != -* ]] && words=$((words + 1))
+      done
+      ((words == 1)) && _cfsi_archives "$cur"
+      ;;
     pack) _cfsi_folders "$cur" ;;
   esac
 }

@@ -125,6 +125,7 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
     positions->archiveSize = -1;
     return IndexStatus::kUnopenable;
   }
+  platform::identityOf(fd, &positions->identity);
 
   SequentialReader in(fd);
   std::string where;  // what was being read when the bytes ran out
@@ -183,6 +184,11 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
   positions->dataStart =
       positions->indexEnd + alignmentGap(positions->indexEnd);
   return IndexStatus::kComplete;
+}
+
+bool sameIndexFile(const IndexPositions& a, const IndexPositions& b) {
+  return a.identity == b.identity && a.archiveSize == b.archiveSize &&
+         a.indexEnd == b.indexEnd && a.dataStart == b.dataStart;
 }
 
 IndexStatus readIndex(const std::string& path, Index* index,

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "QVRFunction.h"
+#include "platform.h"
 
 namespace archive {
 
@@ -81,10 +82,16 @@ enum class IndexStatus {
 
 // Where the stretches of an archive lie, as readIndex finds them.
 struct IndexPositions {
-  std::int64_t indexEnd = -1;     // first byte after the terminating record
-  std::int64_t dataStart = -1;    // indexEnd moved up to a multiple of 16
-  std::int64_t archiveSize = -1;  // length of the archive file in bytes
+  std::int64_t indexEnd = -1;       // first byte after the terminating record
+  std::int64_t dataStart = -1;      // indexEnd moved up to a multiple of 16
+  std::int64_t archiveSize = -1;    // length of the archive file in bytes
+  platform::FileIdentity identity;  // the file the index was read from
 };
+
+// True when two reads of an index found the same file with the same
+// positions: a command that reads an index in several passes checks each
+// pass against the first with it.
+bool sameIndexFile(const IndexPositions& a, const IndexPositions& b);
 
 // What readIndex shows of an index: each record as it is stored, in file
 // order, as soon as it has been read in full. The reader keeps no record

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cfsi_cat.h"
+#include "cfsi_diff.h"
 #include "cfsi_extract.h"
 #include "cfsi_list.h"
 #include "cfsi_pack.h"
@@ -16,6 +18,8 @@ const char kUsage[] =
     "usage: cfsi list [--json] ARCHIVE [PATTERN]... [--exclude PATTERN]...\n"
     "       cfsi extract ARCHIVE [PATTERN]... [--exclude PATTERN]... [-o DIR]\n"
     "                    [--ext EXT]... [--all] [-v] [-j N]\n"
+    "       cfsi cat ARCHIVE PATH...\n"
+    "       cfsi diff [--json] OLD NEW\n"
     "       cfsi verify ARCHIVE\n"
     "       cfsi pack DIR -o ARCHIVE [--like OLD]\n";
 
@@ -83,7 +87,9 @@ int runCfsi(int argc, char** argv) {
                        "Print the name and version, then exit");
   app.footer(
       "Exit status: 0 on success, 1 when the command failed, 2 for a wrong "
-      "call.\nRun 'cfsi COMMAND --help' for the details of a command.");
+      "call;\nfor diff: 0 when the archives are the same, 1 when they "
+      "differ, 2 on trouble.\nRun 'cfsi COMMAND --help' for the details of a "
+      "command.");
 
   std::string archivePath;
   bool json = false;
@@ -143,6 +149,37 @@ int runCfsi(int argc, char** argv) {
       "A summary line goes to standard error; on a terminal, long runs show\n"
       "a progress bar there. Exit status 1 if any entry failed.");
 
+  std::vector<std::string> catPaths;
+  CLI::App* cat = app.add_subcommand(
+      "cat", "Write entries' bytes to standard output, byte for byte.");
+  cat->add_option("ARCHIVE", archivePath, "The archive to read")->required();
+  cat->add_option("PATH", catPaths,
+                  "An entry's directory plus name, or a PATTERN")
+      ->required();
+  cat->footer(
+      "Each PATH's entries in the order given, in index order within one\n"
+      "PATTERN (see 'cfsi list --help'); of entries with one path, the last.\n"
+      "Refuses to write to a terminal: redirect to a file or a pipe.\n"
+      "An entry whose data lies outside the archive fails; the others are\n"
+      "still written. Exit status 1 on any failure.");
+
+  DiffOptions diffOptions;
+  CLI::App* diff =
+      app.add_subcommand("diff", "Compare two archives entry by entry.");
+  diff->add_option("OLD", diffOptions.oldPath, "The archive before")
+      ->required();
+  diff->add_option("NEW", diffOptions.newPath, "The archive after")->required();
+  diff->add_flag("--json", diffOptions.json,
+                 "One JSON array of {change, path, old_size, new_size}");
+  diff->footer(
+      "Entries are matched by path (directory plus name; of entries with\n"
+      "one path, the last). One line per difference: '+ PATH' added,\n"
+      "'M PATH (OLD -> NEW bytes)' changed, in NEW's index order, then\n"
+      "'- PATH' removed, in OLD's; a summary on standard error. Bytes are\n"
+      "compared, not only sizes. Exit status 0 when the archives hold the\n"
+      "same entries with the same bytes, 1 when they differ, 2 on trouble\n"
+      "(an archive that cannot be opened or read, an incomplete index).");
+
   CLI::App* verify = app.add_subcommand(
       "verify", "Check that an archive extracts in full and safely.");
   verify->add_option("ARCHIVE", archivePath, "The archive to check")
@@ -174,7 +211,7 @@ int runCfsi(int argc, char** argv) {
   // Left to itself the parser would take an unknown command for a stray
   // argument and only say that a command is missing.
   const auto isCommand = [&](const char* word) {
-    for (const CLI::App* command : {list, extract, verify, pack})
+    for (const CLI::App* command : {list, extract, cat, diff, verify, pack})
       if (command->check_name(word)) return true;
     return false;
   };
@@ -200,6 +237,8 @@ int runCfsi(int argc, char** argv) {
   }
 
   if (list->parsed()) return runList(archivePath, json, listFilter);
+  if (cat->parsed()) return runCat(archivePath, catPaths);
+  if (diff->parsed()) return runDiff(diffOptions);
   if (verify->parsed()) return runVerify(archivePath);
   if (extract->parsed()) {
     if (extractOptions.outputDir.empty()) {

@@ -26,14 +26,6 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| identifies: extracting an
-// entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path,
-                  const platform::FileIdentity& archive) {
-  platform::FileIdentity identity;
-  return platform::identify(path, &identity) && identity == archive;
-}
-
 // The entries a run extracts, read from the index into a CompactEntries:
 // a first pass counts them and their names' bytes, so that the second
 // holds them without spare room.
@@ -74,7 +66,15 @@ archive::IndexStatus readSelected(const ExtractOptions& options,
       *selectedBytes += entry.size;
     }
   };
-  return archive::readIndex(options.archivePath, &selector, positions, error);
+  const archive::IndexPositions firstPositions = *positions;
+  const archive::IndexStatus second =
+      archive::readIndex(options.archivePath, &selector, positions, error);
+  if (second == archive::IndexStatus::kComplete &&
+      !archive::sameIndexFile(firstPositions, *positions)) {
+    *error = "the archive changed while it was read";
+    return archive::IndexStatus::kReadError;
+  }
+  return second;
 }
 
 }  // namespace
@@ -113,18 +113,16 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  platform::FileIdentity archiveIdentity;
-  const bool haveArchiveIdentity =
-      platform::identify(options.archivePath, &archiveIdentity);
-  const unsigned workers = static_cast<unsigned>(
-      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
-                            std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
+      options.jobs != 0 ? options.jobs : defaultJobs(),
+      std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
   for (unsigned w = 0; w < workers; ++w)
     extractors.push_back(
-        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart));
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
+                                         index.identity, index.archiveSize));
   OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
   ProgressBar progress(selected.size(), selectedBytes);
   std::size_t doneFiles = 0, failed = 0;
@@ -146,12 +144,6 @@ int runExtract(const ExtractOptions& options) {
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
     fileInfo& entry = loaded[worker];
     selected.load(i, &entry);
-    if (haveArchiveIdentity &&
-        isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
-      outcome->error = printable(outputPathOf(root, entry)) +
-                       ": is the archive being extracted, not overwritten";
-      return;
-    }
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {

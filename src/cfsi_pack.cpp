@@ -385,11 +385,21 @@ int repackLike(const PackOptions& options, const std::string& root) {
   reportSkipped(skipped);
   TreeLookup tree(files);
 
+  // The data is copied through an open of its own, which must be the file
+  // whose index was read.
   std::int64_t oldSize;
   const int oldFd = platform::openRegularFile(options.like, &oldSize, &error);
   if (oldFd < 0) {
     reportError("cannot read " + printable(options.like) + ": " + error +
                 "; no archive written");
+    return 1;
+  }
+  platform::FileIdentity oldIdentity;
+  if (!platform::identityOf(oldFd, &oldIdentity) ||
+      !(oldIdentity == old.identity) || oldSize != old.archiveSize) {
+    platform::closeFile(oldFd);
+    reportError(printable(options.like) +
+                ": the archive changed while it was read; no archive written");
     return 1;
   }
   ReplacingFile file;
@@ -409,7 +419,7 @@ int repackLike(const PackOptions& options, const std::string& root) {
     const bool whole =
         archive::readIndex(options.like, &repacker, &again, &error) ==
             archive::IndexStatus::kComplete &&
-        again.indexEnd == old.indexEnd &&
+        archive::sameIndexFile(again, old) &&
         (!data || repacker.entries() == entries);
     entries = repacker.entries();
     if (!data) {

@@ -71,6 +71,10 @@ expect "cfsi pack mods -o " game.cfsi mods
 expect "cfsi pack mods -o new.cfsi --like " game.cfsi mods
 expect "cfsi list --j" --json
 expect "cfsi list game.cfsi --exclude "  # a pattern: nothing to offer
+expect "cfsi cat " game.cfsi mods
+expect "cfsi cat game.cfsi "  # an entry's path
+expect "cfsi diff game.cfsi " game.cfsi mods
+expect "cfsi diff --j" --json
 
 if ((failures > 0)); then
   echo "$failures completion check(s) failed"

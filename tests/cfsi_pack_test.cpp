@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "archive_builder.h"
 #include "archive_records.h"
@@ -378,8 +380,10 @@ TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
     fixture::writeFile(work.at("out.cfsi"), "kept as it was");
     fixture::ProcessOptions options;
     options.args = {"pack", "in", "-o", "out.cfsi"};
-    options.signal = signal;
-    options.signalAfterMs = 300;
+    options.whileRunning = [signal](int pid) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ::kill(pid, signal);
+    };
     const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
     EXPECT_EQ(result.signal, signal) << result.err;
     EXPECT_EQ(fixture::namesIn(work.path()),

@@ -1,6 +1,10 @@
 // cfsi run as a process: its command line, list, extract and verify.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <nlohmann/json.hpp>
 
 #include "archive_builder.h"
@@ -55,6 +59,9 @@ TEST(CfsiCommandLine, AWrongCallPrintsAShortUsageAndExits2) {
       {{"extract", "a.cfsi", "-j", "0"}, "--jobs", "usage: cfsi extract"},
       {{"extract", "a.cfsi", "-j", "65"}, "--jobs", "usage: cfsi extract"},
       {{"extract", "a.cfsi", "-j", "two"}, "--jobs", "usage: cfsi extract"},
+      {{"cat", "a.cfsi"}, "PATH is required", "usage: cfsi cat ARCHIVE PATH"},
+      {{"diff", "a.cfsi"}, "NEW is required", "usage: cfsi diff [--json] OLD"},
+      {{"diff", "a.cfsi", "b.cfsi", "c.cfsi"}, "c.cfsi", "usage: cfsi diff"},
       {{"verify"}, "ARCHIVE is required", "usage: cfsi verify ARCHIVE"},
       {{"pack", "dir"}, "--output is required", "usage: cfsi pack DIR"},
       {{"pack", "-o", "a.cfsi"}, "DIR is required", "usage: cfsi pack DIR"},
@@ -94,12 +101,16 @@ TEST(CfsiCommandLine, HelpDescribesTheProgramAndEachCommand) {
   };
   const Case cases[] = {
       {{"--help"},
-       {"Usage: cfsi", "list", "extract", "verify", "pack", "Exit status"}},
+       {"Usage: cfsi", "list", "extract", "cat", "diff", "verify", "pack",
+        "Exit status"}},
       {{"list", "--help"},
        {"Usage: cfsi list", "PATTERN", "--exclude", "--json", "hex"}},
       {{"extract", "--help"},
        {"Usage: cfsi extract", "PATTERN", "--exclude", "--ext", "--all", "-v",
         "-o"}},
+      {{"cat", "--help"}, {"Usage: cfsi cat", "PATH", "PATTERN", "terminal"}},
+      {{"diff", "--help"},
+       {"Usage: cfsi diff", "--json", "+ PATH", "- PATH", "M PATH", "trouble"}},
       {{"verify", "--help"}, {"Usage: cfsi verify", "Problems", "Notes"}},
       {{"pack", "--help"}, {"Usage: cfsi pack", "--like", "-o"}},
   };
@@ -195,6 +206,7 @@ TEST(CfsiCommandLine, OutputThatCannotBeWrittenFailsTheCommand) {
       {"list", "a.cfsi"},   {"list", "--json", "a.cfsi"},
       {"verify", "a.cfsi"}, {"extract", "a.cfsi", "-v", "-o", "out"},
       {"--help"},           {"pack", "--help"},
+      {"--version"},
   };
   for (const std::vector<std::string>& args : calls) {
     SCOPED_TRACE(args[0]);
@@ -351,6 +363,26 @@ TEST(CfsiExtract, AFileSizeLimitFailsOnlyTheEntryThatPassesIt) {
       << result.err;
   EXPECT_EQ(fixture::treeOf(work.at("extract")),
             (Tree{{"w/", ""}, {"w/small.dds", "wxyz"}}));
+}
+
+TEST(CfsiExtract, AnInterruptedExtractionRemovesTheFileItWasWriting) {
+  if (!fixture::systemHasStopSignals())
+    GTEST_SKIP() << "needs signals to stop the program with";
+  fixture::ScratchDir work;
+  fixture::writeHugeArchive(work.at("game.cfsi"));
+  fixture::makeFolder(work.at("out"));
+  fixture::makeFolder(work.at("out/big"));
+  fixture::ProcessOptions options;
+  options.args = {"extract", "game.cfsi", "-o", "out"};
+  options.whileRunning =
+      fixture::signalWhenAFileGrowsIn(work.at("out/big"), SIGTERM);
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.signal, SIGTERM);
+  struct stat st;
+  EXPECT_NE(::stat(work.at("out/big/huge.dds").c_str(), &st), 0)
+      << "a partial file of " << st.st_size << " bytes was left";
+  ::unlink(work.at("out/big/huge.dds").c_str());
+  EXPECT_EQ(fixture::treeOf(work.at("out")), (Tree{{"big/", ""}}));
 }
 
 TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {

@@ -1,16 +1,16 @@
 #include "process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 
 #include "scratch.h"
 
@@ -27,9 +27,31 @@ void resetSignals() {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
+// Opens a pseudo-terminal: returns its controlling side and sets |device|
+// to the path of the side a program writes to.
+int openTerminal(std::string* device) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+    throw std::runtime_error("no pseudo-terminal");
+  *device = ::ptsname(master);
+  return master;
+}
+
+// What the terminal's writer has written so far, without waiting.
+std::string drainTerminal(int master) {
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  std::string got;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+    got.append(buffer, static_cast<std::size_t>(n));
+  return got;
+}
+
 }  // namespace
 
 bool systemHasFileSizeLimits() { return true; }
+
+bool systemHasStopSignals() { return true; }
 
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
@@ -53,10 +75,20 @@ ProcessResult runProcess(const std::string& binary,
     ::close(deadPipe[0]);  // nobody will ever read
   }
 
+  std::string terminal;
+  const int terminalMaster =
+      options.stdoutToTerminal ? openTerminal(&terminal) : -1;
+
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int out =
+        options.stdoutToTerminal
+            ? ::open(terminal.c_str(), O_WRONLY | O_NOCTTY)
+            : ::open(outPath.c_str(),
+                     O_WRONLY | O_CREAT |
+                         (options.stdoutAppends ? O_APPEND : O_TRUNC),
+                     0600);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int in = ::open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0 || ::chdir(workingDir.c_str()) != 0)
@@ -81,23 +113,47 @@ ProcessResult runProcess(const std::string& binary,
     ::_exit(127);
   }
   if (deadPipe[1] >= 0) ::close(deadPipe[1]);
-  int status = 0;
   if (options.whileRunning) options.whileRunning(pid);
-  if (options.signal != 0) {
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(options.signalAfterMs));
-    ::kill(pid, options.signal);  // a child that has ended is still ours
-  }
+  int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }
   ProcessResult result;
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  if (options.stdoutPath.empty() && !options.stdoutToDeadPipe)
+  if (terminalMaster >= 0) {
+    result.out = drainTerminal(terminalMaster);
+    ::close(terminalMaster);
+  } else if (options.stdoutPath.empty() && !options.stdoutToDeadPipe) {
     result.out = readFile(outPath);
+  }
   result.err = readFile(errPath);
   return result;
+}
+
+std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
+                                                    int sig) {
+  return [folder, sig](int pid) {
+    for (int waited = 0; waited < 60000; ++waited) {
+      if (DIR* dir = ::opendir(folder.c_str())) {
+        bool grown = false;
+        while (const dirent* item = ::readdir(dir)) {
+          struct stat st;
+          if (::fstatat(::dirfd(dir), item->d_name, &st, AT_SYMLINK_NOFOLLOW) ==
+                  0 &&
+              S_ISREG(st.st_mode) && st.st_size >= (1 << 20))
+            grown = true;
+        }
+        ::closedir(dir);
+        if (grown) {
+          ::kill(pid, sig);
+          return;
+        }
+      }
+      ::usleep(1000);
+    }
+    ::kill(pid, SIGKILL);  // the caller sees SIGKILL, not the signal it wanted
+  };
 }
 
 }  // namespace fixture
