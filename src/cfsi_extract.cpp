@@ -113,9 +113,9 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
-      options.jobs != 0 ? options.jobs : defaultJobs(),
-      std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(
+      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
+                            std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 
