@@ -1,14 +1,13 @@
 #include "cfsi_extract.h"
 
 #include <algorithm>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
 
 #include "archive_index.h"
-#include "compact_entries.h"
 #include "entry_paths.h"
+#include "entry_table.h"
 #include "extractor.h"
 #include "ordered_work.h"
 #include "output_conflicts.h"
@@ -26,56 +25,33 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// The entries a run extracts, read from the index into a CompactEntries:
-// a first pass counts them and their names' bytes, so that the second
-// holds them without spare room.
-archive::IndexStatus readSelected(const ExtractOptions& options,
-                                  EntrySelection* paths,
-                                  archive::IndexPositions* positions,
-                                  CompactEntries* selected,
-                                  std::uint64_t* selectedBytes,
-                                  std::string* error) {
-  const bool anyExtension =
-      options.all || (paths->hasPatterns() && options.extensions.empty());
-  const std::vector<std::string> wanted = wantedExtensions(options);
-  // Only the second pass tells |paths| which patterns matched.
-  EntrySelection counting(options.paths);
-  struct Selector : archive::IndexVisitor {
-    std::function<void(const fileInfo&)> take;
-    void fileRecord(fileInfo& entry, std::uint32_t) override { take(entry); }
-  } selector;
-  std::size_t count = 0, nameBytes = 0;
-  selector.take = [&](const fileInfo& entry) {
-    if (counting.takes(entry) &&
-        (anyExtension || std::find(wanted.begin(), wanted.end(),
-                                   extensionOf(entry.name)) != wanted.end())) {
-      ++count;
-      nameBytes += entry.name.size();
-    }
-  };
-  const archive::IndexStatus first =
-      archive::readIndex(options.archivePath, &selector, positions, error);
-  if (first != archive::IndexStatus::kComplete) return first;
-  selected->reserve(count, nameBytes);
-  *selectedBytes = 0;
-  selector.take = [&](const fileInfo& entry) {
-    if (paths->takes(entry) &&
-        (anyExtension || std::find(wanted.begin(), wanted.end(),
-                                   extensionOf(entry.name)) != wanted.end())) {
-      selected->add(entry);
-      *selectedBytes += entry.size;
-    }
-  };
-  const archive::IndexPositions firstPositions = *positions;
-  const archive::IndexStatus second =
-      archive::readIndex(options.archivePath, &selector, positions, error);
-  if (second == archive::IndexStatus::kComplete &&
-      !archive::sameIndexFile(firstPositions, *positions)) {
-    *error = "the archive changed while it was read";
-    return archive::IndexStatus::kReadError;
+// Keeps, as the index is read, only the entries the options select, in an
+// EntryTable: memory follows the selected entries, a few bytes each.
+class Selection : public archive::IndexVisitor {
+ public:
+  Selection(const ExtractOptions& options, EntrySelection* paths)
+      : paths_(paths),
+        wanted_(wantedExtensions(options)),
+        anyExtension_(options.all ||
+                      (paths->hasPatterns() && options.extensions.empty())) {}
+
+  void fileRecord(fileInfo& entry, std::uint32_t /*storedOffset*/) override {
+    if (!paths_->takes(entry)) return;
+    if (!anyExtension_ && std::find(wanted_.begin(), wanted_.end(),
+                                    extensionOf(entry.name)) == wanted_.end())
+      return;
+    entries.add(entry);
+    bytes += entry.size;
   }
-  return second;
-}
+
+  EntryTable entries;
+  std::uint64_t bytes = 0;
+
+ private:
+  EntrySelection* paths_;
+  const std::vector<std::string> wanted_;
+  const bool anyExtension_;
+};
 
 }  // namespace
 
@@ -86,13 +62,12 @@ unsigned defaultJobs() {
 }
 
 int runExtract(const ExtractOptions& options) {
+  EntrySelection paths(options.paths);
+  Selection selection(options, &paths);
   archive::IndexPositions index;
   std::string error;
-  EntrySelection paths(options.paths);
-  CompactEntries selected;
-  std::uint64_t selectedBytes = 0;
   const archive::IndexStatus status =
-      readSelected(options, &paths, &index, &selected, &selectedBytes, &error);
+      archive::readIndex(options.archivePath, &selection, &index, &error);
   if (status == archive::IndexStatus::kUnopenable) {
     reportError("cannot open " + printable(options.archivePath) + ": " + error);
     return 1;
@@ -104,6 +79,7 @@ int runExtract(const ExtractOptions& options) {
                 "; nothing was extracted");
     return 1;
   }
+  const EntryTable& selected = selection.entries;
   const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
   // Entry paths carry no separator of their own in front.
@@ -113,9 +89,9 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  const unsigned workers = static_cast<unsigned>(
-      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
-                            std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
+      options.jobs != 0 ? options.jobs : defaultJobs(),
+      std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
@@ -124,34 +100,35 @@ int runExtract(const ExtractOptions& options) {
         std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
                                          index.identity, index.archiveSize));
   OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
-  ProgressBar progress(selected.size(), selectedBytes);
+  ProgressBar progress(selected.size(), selection.bytes);
+  // Room for the entry each worker extracts, and for the one that the
+  // (serialised) ordering and release calls look at.
+  std::vector<fileInfo> working(workers);
+  fileInfo looked;
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
 
-  // Each thread loads the entries it handles into a record of its own.
-  std::vector<fileInfo> loaded(workers);
-  fileInfo dispatched, released;
   OrderedWork work;
   work.items = selected.size();
   work.workers = workers;
   // With one worker, index order is kept without asking.
   if (workers > 1)
     work.startAfter = [&](std::size_t i) {
-      selected.load(i, &dispatched);
-      return conflicts.add(dispatched);
+      selected.get(i, &looked);
+      return conflicts.add(looked);
     };
-  work.together = [&](std::size_t i) { return selected.sameRunAsPrevious(i); };
+  work.together = [&](std::size_t i) {
+    return selected.sameDirectoryAsPrevious(i);
+  };
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
-    fileInfo& entry = loaded[worker];
-    selected.load(i, &entry);
+    fileInfo& entry = working[worker];
+    selected.get(i, &entry);
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {
-    fileInfo& entry = released;
-    selected.load(i, &entry);
     if (outcome.done) {
       ++doneFiles;
-      doneBytes += entry.size;
+      doneBytes += selected.sizeOf(i);
     } else {
       ++failed;
       progress.clear();
@@ -159,7 +136,8 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPathOf(root, entry))
+      selected.get(i, &looked);
+      std::cout << "extract : " << printable(outputPathOf(root, looked))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
     progress.fileDone();
