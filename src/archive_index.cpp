@@ -6,6 +6,7 @@
 
 #include "archive_coding.h"
 #include "platform.h"
+#include "report.h"
 
 namespace archive {
 
@@ -189,6 +190,24 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
 bool sameIndexFile(const IndexPositions& a, const IndexPositions& b) {
   return a.identity == b.identity && a.archiveSize == b.archiveSize &&
          a.indexEnd == b.indexEnd && a.dataStart == b.dataStart;
+}
+
+bool reportIndexStatus(const std::string& path, IndexStatus status,
+                       const std::string& error, const char* consequence) {
+  switch (status) {
+    case IndexStatus::kComplete:
+      return true;
+    case IndexStatus::kUnopenable:
+      reportError("cannot open " + printable(path) + ": " + error);
+      break;
+    case IndexStatus::kTruncated:
+    case IndexStatus::kReadError:
+      reportError(printable(path) + ": " + error +
+                  (consequence != nullptr ? "; " + std::string(consequence)
+                                          : std::string()));
+      break;
+  }
+  return false;
 }
 
 IndexStatus readIndex(const std::string& path, Index* index,

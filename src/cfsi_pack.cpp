@@ -153,20 +153,43 @@ bool writeArchive(const std::string& output,
   return ok;
 }
 
-void reportSkipped(const std::vector<std::string>& skipped) {
-  for (const std::string& line : skipped) reportError("warning: " + line);
+// Lists the files below |root| as the entries' sources, warning about what
+// is skipped. Returns false, after saying why, when the tree cannot be read.
+bool listSources(const std::string& root, std::vector<TreeFile>* files) {
+  std::vector<std::string> skipped;
+  std::string error;
+  if (!listTree(root, files, &skipped, &error)) {
+    reportError(error + "; no archive written");
+    return false;
+  }
+  for (const std::string& line : skipped) reportWarning(line);
+  return true;
+}
+
+// Plans the archive of |entries| with planArchive's rules, writes it with
+// each entry's bytes from its source, and says why when it cannot. Returns
+// whether the archive was written.
+bool planAndWrite(const PackOptions& options,
+                  const std::vector<archive::PlannedEntry>& entries,
+                  const std::vector<Source>& sources) {
+  archive::PlannedArchive plan;
+  std::string error;
+  if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
+                            &plan, &error)) {
+    reportError(printable(error) +
+                "; the archive cannot hold it, no archive written");
+    return false;
+  }
+  if (!writeArchive(options.output, plan, sources, "", &error)) {
+    reportError(error + "; no archive written");
+    return false;
+  }
+  return true;
 }
 
 int packTree(const PackOptions& options, const std::string& root) {
   std::vector<TreeFile> files;
-  std::vector<std::string> skipped;
-  std::string error;
-  if (!listTree(root, &files, &skipped, &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportSkipped(skipped);
-
+  if (!listSources(root, &files)) return 1;
   std::vector<archive::PlannedEntry> entries;
   std::vector<Source> sources;
   std::uint64_t bytes = 0;
@@ -175,22 +198,11 @@ int packTree(const PackOptions& options, const std::string& root) {
     sources.push_back({root + "/" + file.directory + file.name, 0, file.size});
     bytes += file.size;
   }
-  archive::PlannedArchive plan;
-  if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
-                            &plan, &error)) {
-    reportError(printable(error) +
-                "; the archive cannot hold it, no archive "
-                "written");
-    return 1;
-  }
-  if (!writeArchive(options.output, plan, sources, "", &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportError(std::to_string(files.size()) +
-              (files.size() == 1 ? " file, " : " files, ") +
-              std::to_string(bytes) + " bytes packed into " +
-              printable(options.output));
+  if (!planAndWrite(options, entries, sources)) return 1;
+  reportInfo(std::to_string(files.size()) +
+             (files.size() == 1 ? " file, " : " files, ") +
+             std::to_string(bytes) + " bytes packed into " +
+             printable(options.output));
   return 0;
 }
 
@@ -377,12 +389,7 @@ int repackLike(const PackOptions& options, const std::string& root) {
     return 1;
   }
   std::vector<TreeFile> files;
-  std::vector<std::string> skipped;
-  if (!listTree(root, &files, &skipped, &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportSkipped(skipped);
+  if (!listSources(root, &files)) return 1;
   TreeLookup tree(files);
 
   // The data is copied through an open of its own, which must be the file
@@ -445,15 +452,15 @@ int repackLike(const PackOptions& options, const std::string& root) {
   }
   for (std::size_t i = 0; i < files.size(); ++i)
     if (!tree.used(i))
-      reportError("warning: " +
-                  printable(root + "/" + files[i].directory + files[i].name) +
-                  ": not listed in " + printable(options.like) + ", not added");
-  reportError(std::to_string(entries) + (entries == 1 ? " entry" : " entries") +
-              " packed into " + printable(options.output) + ": " +
-              std::to_string(repacker.fromTree()) + " from " +
-              printable(options.dir) + ", " +
-              std::to_string(entries - repacker.fromTree()) + " from " +
-              printable(options.like));
+      reportWarning(printable(root + "/" + files[i].directory + files[i].name) +
+                    ": not listed in " + printable(options.like) +
+                    ", not added");
+  reportInfo(std::to_string(entries) + (entries == 1 ? " entry" : " entries") +
+             " packed into " + printable(options.output) + ": " +
+             std::to_string(repacker.fromTree()) + " from " +
+             printable(options.dir) + ", " +
+             std::to_string(entries - repacker.fromTree()) + " from " +
+             printable(options.like));
   return 0;
 }
 

@@ -19,6 +19,7 @@
 #include "archive_builder.h"
 #include "archive_records.h"
 #include "process.h"
+#include "same_bytes.h"
 #include "sample.h"
 #include "scratch.h"
 
@@ -37,20 +38,12 @@ fixture::ProcessResult cfsi(const std::string& workDir,
   return fixture::runProcess(CFSI_BINARY, workDir, options);
 }
 
-void makeFolderOnce(const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0) fixture::makeFolder(path);
-}
-
 // Writes the files of |entries| below |root|, making their folders.
 void makeTree(const std::string& root, const std::vector<Entry>& entries) {
-  makeFolderOnce(root);
-  for (const Entry& entry : entries) {
-    for (std::size_t slash = entry.directory.find('/');
-         slash != std::string::npos;
-         slash = entry.directory.find('/', slash + 1))
-      makeFolderOnce(root + "/" + entry.directory.substr(0, slash));
-    fixture::writeFile(root + "/" + entry.directory + entry.name, entry.bytes);
-  }
+  Tree tree;
+  for (const Entry& entry : entries)
+    tree[entry.directory + entry.name] = entry.bytes;
+  fixture::writeTree(root, tree);
 }
 
 // Only the files of a tree, by relative path: what an archive can hold.
@@ -102,8 +95,9 @@ TEST(CfsiPack, WritesTheLayoutOfTheProjectsWriterForAnyTree) {
     EXPECT_EQ(result.out, "");
     // Three zero bytes, the files in path order, records split at 255,
     // 16-byte aligned data with zero gaps: exactly what buildArchive makes.
-    EXPECT_TRUE(fixture::readFile(work.at("out.cfsi")) ==
-                fixture::buildArchive(c.files));
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("out.cfsi")),
+                        fixture::buildArchive(c.files));
   }
 }
 
@@ -150,8 +144,8 @@ TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
   fixture::makeFifo(work.at("in/pipe"));
   const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(
-      fixture::readFile(work.at("out.cfsi")),
+  EXPECT_PRED_FORMAT2(
+      fixture::SameBytes, fixture::readFile(work.at("out.cfsi")),
       fixture::buildArchive({{"", "real.dds", "real"}, {"sub/", "x", "x"}}));
   for (const char* warning :
        {"cfsi: warning: in/link.dds: symbolic link, skipped\n",
@@ -426,7 +420,8 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
     const auto result = cfsi(
         work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_TRUE(fixture::readFile(work.at("new.cfsi")) == c.archive);
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("new.cfsi")), c.archive);
   }
 }
 
@@ -465,8 +460,9 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
     // what the writer makes for the old entries with the one edit.
     std::vector<Entry> expected = old;
     expected[c.edited].bytes = c.bytes;
-    EXPECT_TRUE(fixture::readFile(work.at("new.cfsi")) ==
-                fixture::buildArchive(expected, "LDB"));
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("new.cfsi")),
+                        fixture::buildArchive(expected, "LDB"));
     ASSERT_EQ(cfsi(work.path(), {"extract", "new.cfsi", "--all", "-o", "y"})
                   .exitStatus,
               0);
@@ -509,9 +505,10 @@ TEST(CfsiRepack, MissingFilesComeFromTheOldArchiveAndUnlistedOnesAreNotAdded) {
   const auto result =
       cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(fixture::readFile(work.at("new.cfsi")),
-            fixture::buildArchive(
-                {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
+  EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                      fixture::readFile(work.at("new.cfsi")),
+                      fixture::buildArchive(
+                          {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
   EXPECT_NE(result.err.find("cfsi: warning: x/t/extra.dds: not listed in "
                             "old.cfsi, not added\n"),
             std::string::npos)
