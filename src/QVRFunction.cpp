@@ -37,6 +37,8 @@ std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
   const archive::IndexStatus status =
       archive::readIndex(archivePath, &index, &error, selected);
   dataStart = index.dataStart;
+  indexedFile_ = index.identity;
+  indexedSize_ = index.archiveSize;
   switch (status) {
     case archive::IndexStatus::kComplete:
       return std::move(index.entries);
@@ -62,7 +64,7 @@ std::int64_t QVRFunction::deltaHexaSector(std::int64_t position) {
 bool QVRFunction::extractFiles(std::string archivePath, std::string outputRoot,
                                std::vector<fileInfo> entries,
                                std::string extensionFilter) {
-  EntryExtractor extractor(archivePath, dataStart);
+  EntryExtractor extractor(archivePath, dataStart, indexedFile_, indexedSize_);
   platform::_mkdir(outputRoot.c_str());
   bool allDone = true;
   std::string error;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform.h"
+
 // One archive entry as the index lists it.
 struct fileInfo {
   // Byte distance of the entry's first byte from the data area's start.
@@ -46,15 +48,16 @@ class QVRFunction {
 
   // Extracts, in list order, every entry whose extension equals
   // |extensionFilter| (every entry when it is empty) to |outputRoot| followed
-  // by the entry's directory and name. |outputRoot| itself is made first, in
-  // every case. Each selected entry prints one line "extract : PATH ... done"
-  // or "... failed" on standard output; every failure is also explained on
-  // standard error. A failed entry never affects a later one.
+  // by the entry's directory and name, with EntryExtractor::extract's rules.
+  // |outputRoot| itself is made first, in every case. When the file at
+  // |archivePath| is no longer the one readTable read, every entry fails. Each
+  // selected entry prints one line "extract : PATH ... done" or "... failed" on
+  // standard output; every failure is also explained on standard error. A
+  // failed entry never affects a later one.
   //
   // Returns true when every selected entry was extracted in full.
   bool extractFiles(std::string archivePath, std::string outputRoot,
-                    std::vector<fileInfo> entries,
-                    std::string extensionFilter);
+                    std::vector<fileInfo> entries, std::string extensionFilter);
 
   // Cuts |source| at every |delimiter|. Pieces keep their order, empty ones
   // included, except that an empty last piece is left out: "" gives none,
@@ -68,6 +71,12 @@ class QVRFunction {
   // Byte position of the data area in the archive that readTable read last;
   // 0 before readTable, -1 when it found no usable index.
   std::int64_t dataStart;
+
+ private:
+  // The file readTable read the index from, and its length then:
+  // extractFiles takes data only from that same file.
+  platform::FileIdentity indexedFile_;
+  std::int64_t indexedSize_ = -1;
 };
 
 #endif  // EXTRACTGAMEFILE_QVRFUNCTION_H_

@@ -125,6 +125,7 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
     positions->archiveSize = -1;
     return IndexStatus::kUnopenable;
   }
+  platform::identityOf(fd, &positions->identity);
 
   SequentialReader in(fd);
   std::string where;  // what was being read when the bytes ran out

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "QVRFunction.h"
+#include "platform.h"
 
 namespace archive {
 
@@ -81,9 +82,10 @@ enum class IndexStatus {
 
 // Where the stretches of an archive lie, as readIndex finds them.
 struct IndexPositions {
-  std::int64_t indexEnd = -1;     // first byte after the terminating record
-  std::int64_t dataStart = -1;    // indexEnd moved up to a multiple of 16
-  std::int64_t archiveSize = -1;  // length of the archive file in bytes
+  std::int64_t indexEnd = -1;       // first byte after the terminating record
+  std::int64_t dataStart = -1;      // indexEnd moved up to a multiple of 16
+  std::int64_t archiveSize = -1;    // length of the archive file in bytes
+  platform::FileIdentity identity;  // the file the index was read from
 };
 
 // What readIndex shows of an index: each record as it is stored, in file

@@ -26,6 +26,9 @@ struct Side {
   // Each output path, to the last entry that has it.
   std::unordered_map<std::string, const fileInfo*> lastOfPath;
 
+  Side() = default;
+  Side(const Side&) = delete;
+  Side& operator=(const Side&) = delete;
   ~Side() {
     if (fd >= 0) platform::closeFile(fd);
   }

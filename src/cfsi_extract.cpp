@@ -7,6 +7,7 @@
 
 #include "archive_index.h"
 #include "entry_paths.h"
+#include "entry_table.h"
 #include "extractor.h"
 #include "ordered_work.h"
 #include "output_conflicts.h"
@@ -24,13 +25,33 @@ std::vector<std::string> wantedExtensions(const ExtractOptions& options) {
   return wanted;
 }
 
-// True when |path| names the very file |archive| identifies: extracting an
-// entry there would truncate the archive while it is still being read.
-bool isTheArchive(const std::string& path,
-                  const platform::FileIdentity& archive) {
-  platform::FileIdentity identity;
-  return platform::identify(path, &identity) && identity == archive;
-}
+// Keeps, as the index is read, only the entries the options select, in an
+// EntryTable: memory follows the selected entries, a few bytes each.
+class Selection : public archive::IndexVisitor {
+ public:
+  Selection(const ExtractOptions& options, EntrySelection* paths)
+      : paths_(paths),
+        wanted_(wantedExtensions(options)),
+        anyExtension_(options.all ||
+                      (paths->hasPatterns() && options.extensions.empty())) {}
+
+  void fileRecord(fileInfo& entry, std::uint32_t /*storedOffset*/) override {
+    if (!paths_->takes(entry)) return;
+    if (!anyExtension_ && std::find(wanted_.begin(), wanted_.end(),
+                                    extensionOf(entry.name)) == wanted_.end())
+      return;
+    entries.add(entry);
+    bytes += entry.size;
+  }
+
+  EntryTable entries;
+  std::uint64_t bytes = 0;
+
+ private:
+  EntrySelection* paths_;
+  const std::vector<std::string> wanted_;
+  const bool anyExtension_;
+};
 
 }  // namespace
 
@@ -41,10 +62,12 @@ unsigned defaultJobs() {
 }
 
 int runExtract(const ExtractOptions& options) {
-  archive::Index index;
+  EntrySelection paths(options.paths);
+  Selection selection(options, &paths);
+  archive::IndexPositions index;
   std::string error;
   const archive::IndexStatus status =
-      archive::readIndex(options.archivePath, &index, &error);
+      archive::readIndex(options.archivePath, &selection, &index, &error);
   if (status == archive::IndexStatus::kUnopenable) {
     reportError("cannot open " + printable(options.archivePath) + ": " + error);
     return 1;
@@ -56,21 +79,7 @@ int runExtract(const ExtractOptions& options) {
                 "; nothing was extracted");
     return 1;
   }
-
-  EntrySelection paths(options.paths);
-  const bool anyExtension =
-      options.all || (paths.hasPatterns() && options.extensions.empty());
-  const std::vector<std::string> wanted = wantedExtensions(options);
-  std::vector<const fileInfo*> selected;
-  std::uint64_t selectedBytes = 0;
-  for (const fileInfo& entry : index.entries) {
-    if (paths.takes(entry) &&
-        (anyExtension || std::find(wanted.begin(), wanted.end(),
-                                   extensionOf(entry.name)) != wanted.end())) {
-      selected.push_back(&entry);
-      selectedBytes += entry.size;
-    }
-  }
+  const EntryTable& selected = selection.entries;
   const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
   // Entry paths carry no separator of their own in front.
@@ -80,9 +89,6 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  platform::FileIdentity archiveIdentity;
-  const bool haveArchiveIdentity =
-      platform::identify(options.archivePath, &archiveIdentity);
   const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
       options.jobs != 0 ? options.jobs : defaultJobs(),
       std::max<std::size_t>(selected.size(), 1)));
@@ -91,9 +97,14 @@ int runExtract(const ExtractOptions& options) {
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
   for (unsigned w = 0; w < workers; ++w)
     extractors.push_back(
-        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart));
+        std::make_unique<EntryExtractor>(options.archivePath, index.dataStart,
+                                         index.identity, index.archiveSize));
   OutputConflicts conflicts(workers > 1 ? selected.size() : 0);
-  ProgressBar progress(selected.size(), selectedBytes);
+  ProgressBar progress(selected.size(), selection.bytes);
+  // Room for the entry each worker extracts, and for the one that the
+  // (serialised) ordering and release calls look at.
+  std::vector<fileInfo> working(workers);
+  fileInfo looked;
   std::size_t doneFiles = 0, failed = 0;
   std::uint64_t doneBytes = 0;
 
@@ -103,26 +114,21 @@ int runExtract(const ExtractOptions& options) {
   // With one worker, index order is kept without asking.
   if (workers > 1)
     work.startAfter = [&](std::size_t i) {
-      return conflicts.add(*selected[i]);
+      selected.get(i, &looked);
+      return conflicts.add(looked);
     };
   work.together = [&](std::size_t i) {
-    return selected[i]->directory == selected[i - 1]->directory;
+    return selected.sameDirectoryAsPrevious(i);
   };
   work.work = [&](unsigned worker, std::size_t i, ItemOutcome* outcome) {
-    const fileInfo& entry = *selected[i];
-    if (haveArchiveIdentity &&
-        isTheArchive(outputPathOf(root, entry), archiveIdentity)) {
-      outcome->error = printable(outputPathOf(root, entry)) +
-                       ": is the archive being extracted, not overwritten";
-      return;
-    }
+    fileInfo& entry = working[worker];
+    selected.get(i, &entry);
     outcome->done = extractors[worker]->extract(entry, root, &outcome->error);
   };
   work.release = [&](std::size_t i, const ItemOutcome& outcome) {
-    const fileInfo& entry = *selected[i];
     if (outcome.done) {
       ++doneFiles;
-      doneBytes += entry.size;
+      doneBytes += selected.sizeOf(i);
     } else {
       ++failed;
       progress.clear();
@@ -130,7 +136,8 @@ int runExtract(const ExtractOptions& options) {
     }
     if (options.verbose) {
       progress.clear();
-      std::cout << "extract : " << printable(outputPathOf(root, entry))
+      selected.get(i, &looked);
+      std::cout << "extract : " << printable(outputPathOf(root, looked))
                 << " ... " << (outcome.done ? "done" : "failed") << std::endl;
     }
     progress.fileDone();

@@ -35,9 +35,8 @@ unsigned defaultJobs();
 
 // Extracts the selected entries of the archive into the output folder with
 // the extractor's rules (EntryExtractor::extract), making the folder and its
-// missing parents first. An entry whose output file would be the archive
-// itself fails without touching it. Failures are reported on standard error,
-// one line each; a summary line follows (files and bytes extracted, failures).
+// missing parents first. Failures are reported on standard error, one line
+// each; a summary line follows (files and bytes extracted, failures).
 // On a terminal, standard error also shows a progress bar during long runs.
 // With several jobs, entries are extracted by as many threads, with the same
 // files, lines, messages and status as one job gives: lines and messages

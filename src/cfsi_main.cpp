@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   // extraction or a pack half-way; the commands notice the failed writes
   // themselves.
   platform::reportWriteFailuresAsErrors();
+  // Stopped by a user, an extraction leaves no file half-written.
+  platform::removeFilesInProgressOnStop();
   setProgramName("cfsi");
   return runCfsi(argc, argv);
 }

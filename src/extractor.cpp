@@ -1,62 +1,88 @@
 #include "extractor.h"
 
+#include <cerrno>
+
 #include "archive_index.h"
 #include "copy_range.h"
 #include "entry_paths.h"
-#include "platform.h"
 #include "report.h"
 
 EntryExtractor::EntryExtractor(const std::string& archivePath,
-                               std::int64_t dataStart)
-    : archivePath_(archivePath), dataStart_(dataStart) {
+                               std::int64_t dataStart,
+                               const platform::FileIdentity& identity,
+                               std::int64_t archiveSize)
+    : archivePath_(archivePath), dataStart_(dataStart), identity_(identity) {
   fd_ = platform::openRegularFile(archivePath, &archiveSize_, &openError_);
-  if (fd_ < 0) archiveSize_ = -1;
+  if (fd_ < 0) {
+    archiveSize_ = -1;
+    return;
+  }
+  // Only an index that was read can be compared with; without one, every
+  // entry with data fails anyway.
+  platform::FileIdentity opened;
+  replaced_ =
+      dataStart >= 0 && (!platform::identityOf(fd_, &opened) ||
+                         !(opened == identity) || archiveSize_ != archiveSize);
 }
 
 EntryExtractor::~EntryExtractor() {
   if (fd_ >= 0) platform::closeFile(fd_);
-  forgetParent();
 }
 
-void EntryExtractor::forgetParent() {
-  if (parentFd_ >= 0) platform::closeFile(parentFd_);
-  parentFd_ = -1;
-  parentPath_.clear();
-}
-
-int EntryExtractor::createOutput(const std::string& outputPath) {
-  // Opening by the full path walks every level of it again for each file;
-  // on a tree of small files that walk is about a tenth of the run. The folder
-  // the file goes in is held open instead while entries keep going there, and
-  // the file is made by its last name alone. Whatever that cannot serve
-  // (no folder part, a name ending in "/", a folder that does not open)
-  // goes by the full path, so errors and results stay those of open().
-  const std::size_t slash = outputPath.rfind('/');
-  if (slash == std::string::npos || slash == 0 ||
-      slash + 1 == outputPath.size())
-    return platform::createOutputFile(outputPath);
-  if (parentPath_.size() != slash ||
-      outputPath.compare(0, slash, parentPath_) != 0) {
-    forgetParent();
-    const std::string parent = outputPath.substr(0, slash);
-    const int fd = platform::openFolder(parent);
-    if (fd < 0) return platform::createOutputFile(outputPath);
-    parentFd_ = fd;
-    parentPath_ = parent;
+bool EntryExtractor::writeFile(const platform::Folder& folder,
+                               const std::string& fileName,
+                               const std::string& outputPath,
+                               std::int64_t start, std::uint32_t size,
+                               std::string* error) {
+  // Made at the path itself when the name is free, which is the common
+  // case and costs nothing more; only something already there makes the
+  // file go beside it first.
+  platform::OutputFile file;
+  int err = file.create(folder, fileName, false);
+  if (err == EEXIST) {
+    platform::FileIdentity there;
+    switch (platform::kindAt(folder, fileName, &there)) {
+      case platform::EntryKind::kFolder:
+        err = EISDIR;
+        break;
+      case platform::EntryKind::kSpecial:
+        *error = "cannot create " + printable(outputPath) +
+                 ": a FIFO, device or socket has that name; left as it is";
+        return false;
+      case platform::EntryKind::kFile:
+        if (there == identity_) {
+          *error = printable(outputPath) +
+                   ": is the archive being extracted, not overwritten";
+          return false;
+        }
+        err = file.create(folder, fileName, true);
+        break;
+      case platform::EntryKind::kLink:
+      case platform::EntryKind::kNone:  // gone meanwhile
+        err = file.create(folder, fileName, true);
+        break;
+    }
   }
-  return platform::createOutputFileIn(parentFd_, outputPath.substr(slash + 1));
-}
-
-void EntryExtractor::ensureFolder(const std::string& folderPath) {
-  // Entries come folder by folder, so most share the folder of the entry
-  // before; one existence test per path instead of one per entry saves a
-  // system call on every small file.
-  if (knownFolders_.count(folderPath) != 0) return;
-  // A chain whose last level was not made (something in the way) leaves the
-  // path unknown, so a later entry tests it and tries the chain again.
-  if (platform::_access(folderPath.c_str(), 0) != -1 ||
-      platform::makeFolderChain(folderPath))
-    knownFolders_.insert(folderPath);
+  if (err != 0) {
+    *error = "cannot create " + printable(outputPath) + ": " +
+             platform::errorText(err);
+    return false;
+  }
+  std::string copyError;
+  if (!copyRange(fd_, start, size, file.descriptor(), &copyError)) {
+    file.discard();
+    *error = printable(outputPath) + ": " + copyError +
+             "; the partial file was removed";
+    return false;
+  }
+  err = file.commit();
+  if (err != 0) {
+    *error = printable(outputPath) +
+             ": cannot complete the file: " + platform::errorText(err) +
+             "; the partial file was removed";
+    return false;
+  }
+  return true;
 }
 
 bool EntryExtractor::extract(const fileInfo& entry,
@@ -66,6 +92,12 @@ bool EntryExtractor::extract(const fileInfo& entry,
   if (!isSafeEntryPath(entry.directory, entry.name)) {
     *error = printable(outputPath) +
              ": unsafe path (a \"..\" level or a zero byte), not extracted";
+    return false;
+  }
+  if (replaced_) {
+    *error = printable(outputPath) + ": " + printable(archivePath_) +
+             " is no longer the file whose index was read (replaced or "
+             "changed since), not extracted";
     return false;
   }
   if (platform::windowsPaths()) {
@@ -98,28 +130,14 @@ bool EntryExtractor::extract(const fileInfo& entry,
     }
   }
 
-  ensureFolder(folderPathOf(outputRoot, entry));
-
-  const int out = createOutput(outputPath);
-  if (out < 0) {
-    *error = "cannot create " + printable(outputPath) + ": " +
-             platform::lastErrorText();
-    return false;
-  }
-  std::string copyError;
-  bool ok = copyRange(fd_, start, entry.size, out, &copyError);
-  if (!platform::closeFile(out) && ok) {
-    ok = false;
-    copyError = "close failed: " + platform::lastErrorText();
-  }
-  if (!ok) {
-    platform::removeFile(outputPath);
-    // A folder path without a final "/" can name this very file (under more
-    // than one spelling), so what was known to exist is known no longer.
-    // Failures are rare; testing every folder again costs little.
-    knownFolders_.clear();
-    *error = printable(outputPath) + ": " + copyError +
-             "; the partial file was removed";
-  }
-  return ok;
+  std::string fileName;
+  const platform::Folder* folder =
+      folders_.folderFor(outputRoot, entry, &fileName, error);
+  const bool done =
+      folder != nullptr &&
+      writeFile(*folder, fileName, outputPath, start, entry.size, error);
+  // A failure may have changed what the folders hold (a file removed where
+  // a later directory without a final "/" names a folder); look again.
+  if (!done) folders_.forget();
+  return done;
 }

@@ -14,6 +14,8 @@ int main() {
   // A reader that goes away, or a file-size limit, must not stop the
   // extraction half-way: the write fails and the entry with it.
   platform::reportWriteFailuresAsErrors();
+  // Stopped by a user, a run leaves no file half-written.
+  platform::removeFilesInProgressOnStop();
 
   const std::string archivePath = "00000000.cfsi";
   const std::string outputRoot = "extract/";

@@ -31,8 +31,8 @@ class Runner {
         continue;
       }
       const std::size_t first = next_;
-      const std::size_t limit = std::min(
-          {work_.items, released_ + slots_.size(), first + kMaxBatch});
+      const std::size_t limit =
+          std::min({work_.items, released_ + slots_.size(), first + kMaxBatch});
       // Items are taken in order under the lock, so startAfter sees them in
       // order, as it requires.
       afters.clear();

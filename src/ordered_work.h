@@ -32,7 +32,9 @@ struct OrderedWork {
   std::function<void(unsigned worker, std::size_t item, ItemOutcome* outcome)>
       work;
   // Receives each outcome, in item order, once the item and every item
-  // before it are finished; never called by two threads at once.
+  // before it are finished.
+  // startAfter, together and release are never called by two threads at
+  // once, nor at the same time as one another; work is.
   std::function<void(std::size_t item, const ItemOutcome& outcome)> release;
 };
 

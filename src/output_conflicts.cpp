@@ -49,7 +49,7 @@ void levelHashes(const std::string& path, std::vector<std::size_t>* hashes) {
 
 std::size_t tableSize(std::size_t entries) {
   std::size_t size = kMinSlots;
-  while (size < kMaxSlots && size < 2 * entries) size *= 2;
+  while (size < kMaxSlots && size < entries) size *= 2;
   return size;
 }
 

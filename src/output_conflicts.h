@@ -22,13 +22,14 @@
 //
 // Paths are compared under the one definition of spellings that name one
 // file (normalEntryPath), and also with ASCII case folded and trailing full
-// stops and spaces of each level dropped, for file systems that do so. Paths are recorded
-// by hash in a table of fixed size: two paths that share a slot are taken
-// for one. Both only ever add waits, never remove one, so the result stays
-// that of index order and memory stays the same whatever the archive.
+// stops and spaces of each level dropped, for file systems that do so. Paths
+// are recorded by hash in a table of fixed size: two paths that share a slot
+// are taken for one. Both only ever add waits, never remove one, so the result
+// stays that of index order and memory stays the same whatever the archive.
 class OutputConflicts {
  public:
-  // A table fitted to |entries| entries (at most 2 MiB).
+  // A table fitted to |entries| entries: about a slot each, 8 bytes a
+  // slot, from 8 KiB to 2 MiB.
   explicit OutputConflicts(std::size_t entries);
 
   // Records the next entry, in index order (the first call is entry 0),

@@ -1,6 +1,10 @@
 // cfsi run as a process: its command line, list, extract and verify.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <nlohmann/json.hpp>
 
 #include "archive_builder.h"
@@ -359,6 +363,26 @@ TEST(CfsiExtract, AFileSizeLimitFailsOnlyTheEntryThatPassesIt) {
       << result.err;
   EXPECT_EQ(fixture::treeOf(work.at("extract")),
             (Tree{{"w/", ""}, {"w/small.dds", "wxyz"}}));
+}
+
+TEST(CfsiExtract, AnInterruptedExtractionRemovesTheFileItWasWriting) {
+  if (!fixture::systemHasStopSignals())
+    GTEST_SKIP() << "needs signals to stop the program with";
+  fixture::ScratchDir work;
+  fixture::writeHugeArchive(work.at("game.cfsi"));
+  fixture::makeFolder(work.at("out"));
+  fixture::makeFolder(work.at("out/big"));
+  fixture::ProcessOptions options;
+  options.args = {"extract", "game.cfsi", "-o", "out"};
+  options.whileRunning =
+      fixture::signalWhenAFileGrowsIn(work.at("out/big"), SIGTERM);
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.signal, SIGTERM);
+  struct stat st;
+  EXPECT_NE(::stat(work.at("out/big/huge.dds").c_str(), &st), 0)
+      << "a partial file of " << st.st_size << " bytes was left";
+  ::unlink(work.at("out/big/huge.dds").c_str());
+  EXPECT_EQ(fixture::treeOf(work.at("out")), (Tree{{"big/", ""}}));
 }
 
 TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {

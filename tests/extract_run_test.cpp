@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 #include "archive_builder.h"
 #include "process.h"
 #include "scratch.h"
@@ -189,12 +193,12 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
         {"extract/tex/dir.dds/", ""}, {"extract/tex/fine.dds", "ghi"}},
        {"cannot create extract/tex/dir.dds: Is a directory",
         "cannot create extract/tex/sub/x.dds: No such file or directory",
-        "cannot create extract/plain/y.dds: Not a directory"}},
+        "cannot make folder extract/plain: Not a directory"}},
       // Files may not grow past 4 KiB (the captured output is far smaller).
-      // extract/t.dds is first a file that the folder path "t.dds" (no
-      // final slash) finds; once a failed copy has removed it, the same
-      // folder path is missing and its chain makes a folder there.
-      {"a file removed after a failed copy is not taken for a folder",
+      // extract/t.dds is first a file, which the folder path "t.dds" (no
+      // final slash) cannot be made over; the failed copy to its path
+      // leaves it as it was, and the next entry finds it again.
+      {"a failed copy leaves the file already at its path as it was",
        archiveOf({{"", {{"t.dds", 0, 4}}},
                   {"t.dds", {{"y.dds", 0, 4}}},
                   {"", {{"t.dds", 1, 8000}}},
@@ -207,7 +211,7 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
        "extract : extract/t.dds ... failed\n"
        "extract : extract/t.ddsz.dds ... done\n",
        1,
-       {{"extract/", ""}, {"extract/t.dds/", ""},
+       {{"extract/", ""}, {"extract/t.dds", "wxyz"},
         {"extract/t.ddsy.dds", "wxyz"}, {"extract/t.ddsz.dds", "wxyz"}},
        {"extract/t.dds: copy failed: File too large; the partial file was "
         "removed"}},
@@ -223,6 +227,44 @@ TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
         "removed"}},
   };
   for (const RunCase& c : cases) run(c);
+}
+
+TEST(ExtractRun, AFolderThatCannotBeMadeNamesItselfAndTheReason) {
+  fixture::ScratchDir work;
+  const std::string data = "0123456789abcdef" "ghij";
+  fixture::writeFile(work.at(kArchive),
+                     archiveOf({{"ro/sub/", {{"x.dds", 0, 2}}},
+                                {"plain/", {{"y.dds", 0, 2}}},
+                                {"ok/", {{"z.dds", 1, 3}}}},
+                               data));
+  fixture::makeFolder(work.at("extract"));
+  fixture::makeFolder(work.at("extract/ro"));
+  fixture::writeFile(work.at("extract/plain"), "a file");
+  if (!fixture::makeFolderUnwritable(work.at("extract/ro")))
+    GTEST_SKIP() << "cannot make a folder in which nothing can be made";
+  // The reason is the system's own: whatever it says to a folder made there.
+  const int refused = ::mkdir(work.at("extract/ro/probe").c_str(), 0777);
+  const std::string reason = std::strerror(errno);
+  const auto result = fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path());
+  fixture::makeFolderWritable(work.at("extract/ro"));
+  ASSERT_NE(refused, 0);
+  EXPECT_EQ(result.out,
+            "Arbo read\n"
+            "extract : extract/ro/sub/x.dds ... failed\n"
+            "extract : extract/plain/y.dds ... failed\n"
+            "extract : extract/ok/z.dds ... done\n");
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
+                            "extract/ro/sub: " + reason + "\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
+                            "extract/plain: Not a directory\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(fixture::treeOf(work.at("extract")),
+            (Tree{{"ro/", ""}, {"plain", "a file"}, {"ok/", ""},
+                  {"ok/z.dds", "ghi"}}));
 }
 
 TEST(ExtractRun, KeepsTheArchivesOwnConventions) {
@@ -257,6 +299,46 @@ TEST(ExtractRun, KeepsTheArchivesOwnConventions) {
         {"extract/a/b/x.dds", "0"}}},
   };
   for (const RunCase& c : cases) run(c);
+}
+
+TEST(ExtractRun, AnInterruptedRunRemovesTheFileItWasWriting) {
+  if (!fixture::systemHasStopSignals())
+    GTEST_SKIP() << "needs signals to stop the program with";
+  struct Case {
+    const char* what;
+    int sig;
+    bool fileThere;  // a file already has the output path
+  };
+  const Case cases[] = {
+      {"SIGINT, a new file", SIGINT, false},
+      {"SIGTERM, a file replaced", SIGTERM, true},
+      {"SIGHUP, a new file", SIGHUP, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    fixture::writeHugeArchive(work.at(kArchive));
+    fixture::makeFolder(work.at("extract"));
+    fixture::makeFolder(work.at("extract/big"));
+    if (c.fileThere) fixture::writeFile(work.at("extract/big/huge.dds"), "mine");
+    fixture::ProcessOptions options;
+    options.whileRunning =
+        fixture::signalWhenAFileGrowsIn(work.at("extract/big"), c.sig);
+    const auto result =
+        fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path(), options);
+    EXPECT_EQ(result.signal, c.sig);
+    EXPECT_EQ(result.out, "Arbo read\n");
+    // A partial file left behind is not read whole into memory.
+    struct stat st;
+    if (::stat(work.at("extract/big/huge.dds").c_str(), &st) == 0 &&
+        st.st_size > 4) {
+      ADD_FAILURE() << "a partial file of " << st.st_size << " bytes was left";
+      ::unlink(work.at("extract/big/huge.dds").c_str());
+    }
+    EXPECT_EQ(fixture::treeOf(work.at("extract")),
+              c.fileThere ? (Tree{{"big/", ""}, {"big/huge.dds", "mine"}})
+                          : (Tree{{"big/", ""}}));
+  }
 }
 
 }  // namespace

@@ -322,8 +322,141 @@ TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
       1,
       {{"extract/", ""}, {"extract/f/", ""}, {"extract/f/x.dds", "<special>"},
        {"extract/f/y.dds", "ghi"}},
-      {"cannot create extract/f/x.dds: No such device or address"}};
+      {"cannot create extract/f/x.dds: a FIFO, device or socket has that "
+       "name; left as it is"}};
   run(c);
+}
+
+TEST(HostileArchive, WhatHasAnOutputPathIsReplacedNeverWrittenThrough) {
+  const std::string name255 = std::string(251, 'n') + ".dds";
+  const auto linkAt = [](const std::string& work, const std::string& target,
+                         const std::string& at) {
+    ASSERT_EQ(::symlink(target.c_str(), (work + "/" + at).c_str()), 0);
+  };
+  const auto hardLinkAt = [](const std::string& work, const std::string& to,
+                             const std::string& at) {
+    ASSERT_EQ(::link((work + "/" + to).c_str(), (work + "/" + at).c_str()), 0);
+  };
+  const RunCase c{
+      "links and files at output paths, to the archive and elsewhere",
+      archiveOf({{"t/",
+                  {{"hard-archive.dds", 0, 2},
+                   {"soft-archive.dds", 0, 3},
+                   {"hard-other.dds", 0, 4},
+                   {"soft-other.dds", 0, 5},
+                   {"full.dds", 0, 6},
+                   {"dangling.dds", 0, 7},
+                   {name255, 0, 8},
+                   {"empty.dds", 0, 0}}}},
+                kData),
+      [&](const std::string& work) {
+        makeFolders(work, {"extract", "extract/t"});
+        writeFile(work + "/other.txt", "other");
+        hardLinkAt(work, fixture::kArchiveName, "extract/t/hard-archive.dds");
+        linkAt(work, "../../00000000.cfsi", "extract/t/soft-archive.dds");
+        hardLinkAt(work, "other.txt", "extract/t/hard-other.dds");
+        linkAt(work, "../../other.txt", "extract/t/soft-other.dds");
+        linkAt(work, "/dev/full", "extract/t/full.dds");
+        linkAt(work, "nowhere", "extract/t/dangling.dds");
+        writeFile(work + "/extract/t/" + name255, "an older and longer file");
+        writeFile(work + "/extract/t/empty.dds", "not empty yet");
+      },
+      {},
+      "Arbo read\n"
+      "extract : extract/t/hard-archive.dds ... failed\n"
+      "extract : extract/t/soft-archive.dds ... done\n"
+      "extract : extract/t/hard-other.dds ... done\n"
+      "extract : extract/t/soft-other.dds ... done\n"
+      "extract : extract/t/full.dds ... done\n"
+      "extract : extract/t/dangling.dds ... done\n"
+      "extract : extract/t/" + name255 + " ... done\n"
+      "extract : extract/t/empty.dds ... done\n",
+      1,
+      // The archive is checked unchanged by the run itself.
+      {{"other.txt", "other"},
+       {"extract/", ""},
+       {"extract/t/", ""},
+       {"extract/t/hard-archive.dds",
+        archiveOf({{"t/",
+                    {{"hard-archive.dds", 0, 2},
+                     {"soft-archive.dds", 0, 3},
+                     {"hard-other.dds", 0, 4},
+                     {"soft-other.dds", 0, 5},
+                     {"full.dds", 0, 6},
+                     {"dangling.dds", 0, 7},
+                     {name255, 0, 8},
+                     {"empty.dds", 0, 0}}}},
+                  kData)},
+       {"extract/t/soft-archive.dds", "012"},
+       {"extract/t/hard-other.dds", "0123"},
+       {"extract/t/soft-other.dds", "01234"},
+       {"extract/t/full.dds", "012345"},
+       {"extract/t/dangling.dds", "0123456"},
+       {"extract/t/" + name255, "01234567"},
+       {"extract/t/empty.dds", ""}},
+      {"extract/t/hard-archive.dds: is the archive being extracted, not "
+       "overwritten"}};
+  run(c);
+}
+
+TEST(HostileArchive, NoSymbolicLinkBelowTheOutputFolderIsFollowed) {
+  const auto linkAt = [](const std::string& work, const std::string& target,
+                         const std::string& at) {
+    ASSERT_EQ(::symlink(target.c_str(), (work + "/" + at).c_str()), 0);
+  };
+  const std::string through =
+      " is a symbolic link, which is not followed; nothing was written "
+      "through it";
+  const RunCase cases[] = {
+      {"links to folders outside, inside, in the directory and in the name",
+       archiveOf({{"out/", {{"x.dds", 0, 2}}},
+                  {"a/b/c/", {{"y.dds", 0, 2}}},
+                  {"in/", {{"z.dds", 0, 2}}},
+                  {"real/", {{"l/w.dds", 0, 2}, {"ok.dds", 1, 3}}}},
+                 kData),
+       [&](const std::string& work) {
+         makeFolders(work, {"elsewhere", "extract", "extract/a",
+                            "extract/real", "extract/real/sub"});
+         linkAt(work, "../elsewhere", "extract/out");
+         linkAt(work, "../../elsewhere", "extract/a/b");
+         linkAt(work, "real", "extract/in");
+         linkAt(work, "sub", "extract/real/l");
+       },
+       {},
+       "Arbo read\n"
+       "extract : extract/out/x.dds ... failed\n"
+       "extract : extract/a/b/c/y.dds ... failed\n"
+       "extract : extract/in/z.dds ... failed\n"
+       "extract : extract/real/l/w.dds ... failed\n"
+       "extract : extract/real/ok.dds ... done\n",
+       1,
+       {{"elsewhere/", ""},
+        {"extract/", ""},
+        {"extract/out", "-> ../elsewhere"},
+        {"extract/a/", ""},
+        {"extract/a/b", "-> ../../elsewhere"},
+        {"extract/in", "-> real"},
+        {"extract/real/", ""},
+        {"extract/real/sub/", ""},
+        {"extract/real/l", "-> sub"},
+        {"extract/real/ok.dds", "ghi"}},
+       {"extract/out/x.dds: extract/out" + through,
+        "extract/a/b/c/y.dds: extract/a/b" + through,
+        "extract/in/z.dds: extract/in" + through,
+        "extract/real/l/w.dds: extract/real/l" + through}},
+      {"the output folder itself may be a link: it is followed",
+       archiveOf({{"t/", {{"x.dds", 0, 2}}}}, kData),
+       [&](const std::string& work) {
+         makeFolders(work, {"disk"});
+         linkAt(work, "disk", "extract");
+       },
+       {},
+       "Arbo read\nextract : extract/t/x.dds ... done\n",
+       0,
+       {{"extract", "-> disk"}, {"disk/", ""}, {"disk/t/", ""},
+        {"disk/t/x.dds", "01"}}},
+  };
+  for (const RunCase& c : cases) run(c);
 }
 
 TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {

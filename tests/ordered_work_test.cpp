@@ -15,8 +15,8 @@ namespace {
 // |sleepMicros(i)|, fails when i is odd, and may start once startAfter(i)
 // items are released; records what each callback saw.
 struct Recorded {
-  std::vector<std::size_t> released;        // item order of release
-  std::vector<std::string> errors;          // as released
+  std::vector<std::size_t> released;         // item order of release
+  std::vector<std::string> errors;           // as released
   std::vector<std::size_t> releasedAtStart;  // per item
   std::set<unsigned> workersSeen;
   std::size_t mostAtOnce = 0;
@@ -97,8 +97,8 @@ TEST(OrderedWork, AnItemStartsOnlyOnceTheItemsItWaitsForAreReleased) {
     if (i % 10 == 0) return i;
     return i >= 3 ? i - 2 : std::size_t{0};
   };
-  const Recorded r =
-      runRecorded(200, 4, [](std::size_t i) { return (i % 3) * 100; }, after);
+  const Recorded r = runRecorded(
+      200, 4, [](std::size_t i) { return (i % 3) * 100; }, after);
   expectAllInOrder(r, 200);
   for (std::size_t i = 0; i < 200; ++i)
     EXPECT_GE(r.releasedAtStart[i], after(i)) << "item " << i;

@@ -79,8 +79,8 @@ TEST(OutputConflicts, PathsBeyondTheTableSizeShareSlotsButLoseNoWait) {
   // are taken for one, which adds waits but never loses one.
   std::vector<fileInfo> entries;
   for (int i = 0; i < 300000; ++i)
-    entries.push_back(entry("d" + std::to_string(i / 100) + "/",
-                            std::to_string(i) + ".dds"));
+    entries.push_back(
+        entry("d" + std::to_string(i / 100) + "/", std::to_string(i) + ".dds"));
   entries.push_back(entry("d7/", "712.dds"));
   const std::vector<std::size_t> result = waits(entries);
   EXPECT_GE(result.back(), 713u);

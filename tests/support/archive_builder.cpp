@@ -1,5 +1,8 @@
 #include "archive_builder.h"
 
+#include <unistd.h>
+
+#include <fstream>
 #include <stdexcept>
 
 #include "archive_writer.h"
@@ -11,8 +14,8 @@ std::string rawIndex(const std::vector<RawDirectory>& directories,
                      const std::string& leading) {
   std::string out = leading;
   for (const RawDirectory& directory : directories) {
-    archive::appendDirectoryHeader(&out, directory.name,
-                                   static_cast<unsigned>(directory.files.size()));
+    archive::appendDirectoryHeader(
+        &out, directory.name, static_cast<unsigned>(directory.files.size()));
     for (const RawFile& file : directory.files)
       archive::appendFileRecord(&out, file.name, file.storedOffset, file.size);
   }
@@ -43,6 +46,18 @@ std::string buildArchive(const std::vector<Entry>& entries,
     out += entries[i].bytes;
   }
   return out;
+}
+
+void writeHugeArchive(const std::string& path) {
+  const std::string index =
+      rawIndex({{"big/", {{"huge.dds", 0, 3u << 30}, {"after.dds", 0, 2}}}});
+  const std::string head = withDataArea(index, "");
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(head.data(), static_cast<std::streamsize>(head.size()));
+  out.close();
+  if (!out || ::truncate(path.c_str(), static_cast<off_t>(head.size()) +
+                                           (off_t{3} << 30)) != 0)
+    throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace fixture

@@ -41,6 +41,11 @@ struct Entry {
 std::string buildArchive(const std::vector<Entry>& entries,
                          const std::string& leading = std::string(3, '\0'));
 
+// Writes at |path| an archive of "big/huge.dds", 3 GiB of zero bytes that
+// are a hole in a sparse file (they cost no disk), then "big/after.dds".
+// Copying it takes long enough to be interrupted half-way.
+void writeHugeArchive(const std::string& path);
+
 }  // namespace fixture
 
 #endif  // EXTRACTGAMEFILE_TESTS_ARCHIVE_BUILDER_H_

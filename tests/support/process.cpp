@@ -1,7 +1,9 @@
 #include "process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +50,8 @@ std::string drainTerminal(int master) {
 }  // namespace
 
 bool systemHasFileSizeLimits() { return true; }
+
+bool systemHasStopSignals() { return true; }
 
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
@@ -109,6 +113,7 @@ ProcessResult runProcess(const std::string& binary,
     ::_exit(127);
   }
   if (deadPipe[1] >= 0) ::close(deadPipe[1]);
+  if (options.whileRunning) options.whileRunning(pid);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw std::runtime_error("waitpid failed");
@@ -124,6 +129,31 @@ ProcessResult runProcess(const std::string& binary,
   }
   result.err = readFile(errPath);
   return result;
+}
+
+std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
+                                                    int sig) {
+  return [folder, sig](int pid) {
+    for (int waited = 0; waited < 60000; ++waited) {
+      if (DIR* dir = ::opendir(folder.c_str())) {
+        bool grown = false;
+        while (const dirent* item = ::readdir(dir)) {
+          struct stat st;
+          if (::fstatat(::dirfd(dir), item->d_name, &st, AT_SYMLINK_NOFOLLOW) ==
+                  0 &&
+              S_ISREG(st.st_mode) && st.st_size >= (1 << 20))
+            grown = true;
+        }
+        ::closedir(dir);
+        if (grown) {
+          ::kill(pid, sig);
+          return;
+        }
+      }
+      ::usleep(1000);
+    }
+    ::kill(pid, SIGKILL);  // the caller sees SIGKILL, not the signal it wanted
+  };
 }
 
 }  // namespace fixture

@@ -3,6 +3,7 @@
 #ifndef EXTRACTGAMEFILE_TESTS_PROCESS_H_
 #define EXTRACTGAMEFILE_TESTS_PROCESS_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,23 @@ struct ProcessOptions {
   bool stdoutToTerminal = false;  // a pseudo-terminal; |out| is what it got
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
+  // Called with the child's process id once it runs, before it is waited
+  // for: to act on it from outside, as a user would.
+  std::function<void(int pid)> whileRunning;
 };
+
+// For ProcessOptions::whileRunning: sends |sig| to the child as soon as a
+// file of 1 MiB or more is found in |folder| (a copy well under way); when
+// none is within a minute, sends SIGKILL instead.
+std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
+                                                    int sig);
 
 // Whether a child's files can be given a size limit (fileSizeLimit).
 bool systemHasFileSizeLimits();
+
+// Whether a child can be sent the signals a user stops a program with
+// (SIGINT, SIGTERM, SIGHUP), as signalWhenAFileGrowsIn does.
+bool systemHasStopSignals();
 
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
 // starts as from a user's shell: every signal at its default action.

@@ -63,6 +63,12 @@ HANDLE openForChild(const std::string& path, bool write) {
 
 bool systemHasFileSizeLimits() { return false; }
 
+bool systemHasStopSignals() { return false; }
+
+std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string&, int) {
+  throw std::runtime_error("Windows has no stop signals to send a child");
+}
+
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
                          const ProcessOptions& options) {
@@ -108,6 +114,8 @@ ProcessResult runProcess(const std::string& binary,
     if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
   if (!started) throw std::runtime_error("cannot start " + binary);
 
+  if (options.whileRunning)
+    options.whileRunning(static_cast<int>(child.dwProcessId));
   ::WaitForSingleObject(child.hProcess, INFINITE);
   DWORD code = 0;
   ::GetExitCodeProcess(child.hProcess, &code);

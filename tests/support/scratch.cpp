@@ -1,7 +1,10 @@
 #include "scratch.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <ftw.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +137,34 @@ void makeFifo(const std::string& path) {
 void makeSymbolicLink(const std::string& target, const std::string& path) {
   if (::symlink(target.c_str(), path.c_str()) != 0)
     throw std::runtime_error("cannot make the link " + path);
+}
+
+namespace {
+
+// Sets or clears the immutable flag of |folder|; false when refused.
+bool setImmutable(const std::string& folder, bool on) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(fd);
+  return done;
+}
+
+}  // namespace
+
+bool makeFolderUnwritable(const std::string& folder) {
+  if (::chmod(folder.c_str(), 0555) != 0) return false;
+  return ::geteuid() != 0 || setImmutable(folder, true);
+}
+
+void makeFolderWritable(const std::string& folder) {
+  if (::geteuid() == 0) setImmutable(folder, false);
+  ::chmod(folder.c_str(), 0755);
 }
 
 std::string fullDevice() { return exists("/dev/full") ? "/dev/full" : ""; }

@@ -53,6 +53,12 @@ bool systemHasFifos();
 bool systemHasSymbolicLinks();
 void makeFifo(const std::string& path);
 void makeSymbolicLink(const std::string& target, const std::string& path);
+// Makes |folder| one in which nothing can be made, whoever the tests run
+// as: no write access, and for an administrator, who passes access rights,
+// the file system's immutable flag. Returns false where this system cannot.
+// makeFolderWritable undoes it, so that the folder can be removed.
+bool makeFolderUnwritable(const std::string& folder);
+void makeFolderWritable(const std::string& folder);
 // A device that fails every write with "no space left" ("/dev/full"), or
 // "" where the system has none.
 std::string fullDevice();

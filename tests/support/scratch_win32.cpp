@@ -193,6 +193,10 @@ std::vector<std::string> namesIn(const std::string& folder) {
 
 bool systemHasFifos() { return false; }
 
+bool makeFolderUnwritable(const std::string&) { return false; }
+
+void makeFolderWritable(const std::string&) {}
+
 // Making one needs a privilege that a test run does not have.
 bool systemHasSymbolicLinks() { return false; }
 
