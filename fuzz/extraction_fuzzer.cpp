@@ -25,8 +25,8 @@
 // empty and "." levels, the only ways two safe paths name one file here
 // (".." levels are unsafe, no symbolic link can be made by an archive, and
 // the file system is case-sensitive).
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <ftw.h>
 #include <sanitizer/common_interface_defs.h>
 #include <sys/mman.h>
@@ -110,8 +110,8 @@ void removeTree(const std::string& path) {
 }
 
 void writeArchive(const std::uint8_t* data, std::size_t size) {
-  const int fd =
-      ::open(archivePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(archivePath.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   FUZZ_CHECK(fd >= 0, "cannot write the archive");
   std::size_t done = 0;
   while (done < size) {
@@ -158,6 +158,194 @@ void cleanUp() {
   if (!scratchRoot.empty()) removeTree(scratchRoot);
 }
 
+// What one run of the engine gave.
+struct Run {
+  std::vector<fileInfo> entries;
+  std::int64_t dataStart = 0;
+  bool allDone = false;
+  std::string out;  // the progress lines
+};
+
+// The run, as the program makes it, with its progress lines captured.
+Run runEngine() {
+  FUZZ_CHECK(::ftruncate(captureFile, 0) == 0 &&
+                 ::lseek(captureFile, 0, SEEK_SET) == 0,
+             "cannot reset the capture");
+  ::dup2(captureFile, STDOUT_FILENO);
+  ::dup2(devNull, STDERR_FILENO);
+  QVRFunction engine;
+  Run run;
+  run.entries = engine.readTable(archivePath);
+  run.dataStart = engine.dataStart;
+  run.allDone = engine.extractFiles(archivePath, outputRoot, run.entries, "");
+  std::cout.flush();
+  ::dup2(savedStderr, STDERR_FILENO);
+  ::dup2(devNull, STDOUT_FILENO);
+  FUZZ_CHECK(!std::cout.fail(), "writing the progress lines failed");
+
+  char buffer[65536];
+  ssize_t got;
+  off_t at = 0;
+  while ((got = ::pread(captureFile, buffer, sizeof buffer, at)) > 0) {
+    run.out.append(buffer, static_cast<std::size_t>(got));
+    at += got;
+  }
+  return run;
+}
+
+// Checks the progress lines: one per entry, in order, naming its path
+// printably, and a return value that agrees with them. Returns, per entry,
+// whether its line says "done".
+std::vector<bool> checkProgressLines(const Run& run) {
+  FUZZ_CHECK(run.dataStart >= 0 || run.entries.empty(),
+             "entries from an incomplete index");
+  const std::string& out = run.out;
+  std::vector<bool> done(run.entries.size());
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    const std::string head =
+        "extract : " + printable(outputPathOf(outputRoot, run.entries[i])) +
+        " ... ";
+    FUZZ_CHECK(out.compare(at, head.size(), head) == 0,
+               "line %zu does not name entry %zu", i + 1, i + 1);
+    at += head.size();
+    const std::size_t lineEnd = out.find('\n', at);
+    FUZZ_CHECK(lineEnd != std::string::npos, "line %zu has no end", i + 1);
+    const std::string verdict = out.substr(at, lineEnd - at);
+    FUZZ_CHECK(verdict == "done" || verdict == "failed",
+               "line %zu ends in '%s'", i + 1, verdict.c_str());
+    done[i] = verdict == "done";
+    at = lineEnd + 1;
+  }
+  FUZZ_CHECK(at == out.size(), "output after the last entry's line");
+  for (const char c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    FUZZ_CHECK(c == '\n' || (byte >= 0x20 && byte != 0x7f),
+               "control byte 0x%02x printed", byte);
+  }
+  bool everyLineDone = true;
+  for (const bool d : done) everyLineDone = everyLineDone && d;
+  FUZZ_CHECK(run.allDone == everyLineDone, "extractFiles returned %d",
+             run.allDone);
+  return done;
+}
+
+// Checks that nothing changed outside extract/ since |before|, and that
+// extract/ was made.
+void checkOutsideUnchanged(const Tree& before) {
+  const Tree after = treeOf(scratchRoot);
+  const std::string rootInScratch = "up/work/extract";
+  Tree outside;
+  for (const auto& item : after)
+    if (item.first.compare(0, rootInScratch.size() + 1, rootInScratch + "/") !=
+        0)
+      outside.insert(item);
+  FUZZ_CHECK(outside.count(rootInScratch) == 1 &&
+                 outside[rootInScratch].kind == Node::kFolder,
+             "extract/ was not made");
+  outside.erase(rootInScratch);
+  bool unchanged = outside.size() == before.size();
+  for (const auto& item : before) {
+    const auto found = outside.find(item.first);
+    unchanged = unchanged && found != outside.end() &&
+                found->second.kind == item.second.kind &&
+                found->second.bytes == item.second.bytes;
+  }
+  FUZZ_CHECK(unchanged, "something changed outside extract/");
+}
+
+// What the entries of a run may have left below extract/, by path relative
+// to it.
+struct Allowed {
+  std::map<std::string, std::size_t> lastDone;  // shared path -> entry
+  std::set<std::string> removableAfterDone;     // a later entry failed
+  std::set<std::string> folders;
+};
+
+// What each entry may have made: its file (by the path it shares with
+// aliasing entries) and, when it passed the path and data checks, the
+// levels of its folder. Checks that no entry with an unsafe path or data
+// outside the archive is done.
+Allowed allowedBy(const Run& run, const std::vector<bool>& done,
+                  std::int64_t archiveSize) {
+  Allowed allowed;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    const fileInfo& entry = run.entries[i];
+    const std::string relative = entry.directory + entry.name;
+    const std::int64_t start = run.dataStart + entry.offset;
+    const bool unsafe = unsafePath(relative);
+    const bool outsideData =
+        entry.size > 0 &&
+        (start < 0 ||
+         start + static_cast<std::int64_t>(entry.size) > archiveSize);
+    FUZZ_CHECK(!done[i] || (!unsafe && !outsideData),
+               "entry %zu is done with an unsafe path or outside data", i + 1);
+    if (!unsafe && !outsideData) {
+      const std::vector<std::string> levels = levelsOf(entry.directory);
+      for (std::size_t n = 1; n <= levels.size(); ++n)
+        allowed.folders.insert(joined(levels, n));
+    }
+    if (unsafe) continue;  // such a path names no file below extract/
+    const std::vector<std::string> levels = levelsOf(relative);
+    const std::string shared = joined(levels, levels.size());
+    if (done[i]) {
+      FUZZ_CHECK(!shared.empty(), "entry %zu done as extract/ itself", i + 1);
+      allowed.lastDone[shared] = i;
+      allowed.removableAfterDone.erase(shared);
+    } else if (!outsideData && allowed.lastDone.count(shared)) {
+      // It got past the checks that touch nothing, so it may have opened
+      // the file and removed it after a failed copy.
+      allowed.removableAfterDone.insert(shared);
+    }
+  }
+  return allowed;
+}
+
+// Checks the tree below extract/: only allowed folders, only files of
+// entries reported done holding exactly their bytes of |archive|, and every
+// entry reported done has its file unless a later one may have removed it.
+void checkMadeTree(const Run& run, const Allowed& allowed,
+                   const std::string& archive) {
+  const Tree made = treeOf(outputRoot);
+  for (const auto& item : made) {
+    const std::string& path = item.first;
+    switch (item.second.kind) {
+      case Node::kFolder:
+        FUZZ_CHECK(allowed.folders.count(path) == 1,
+                   "folder extract/%s made by no entry", path.c_str());
+        break;
+      case Node::kFile: {
+        const auto owner = allowed.lastDone.find(path);
+        FUZZ_CHECK(owner != allowed.lastDone.end(),
+                   "file extract/%s left by no entry reported done",
+                   path.c_str());
+        const fileInfo& entry = run.entries[owner->second];
+        const std::string expected =
+            entry.size == 0
+                ? std::string()
+                : archive.substr(
+                      static_cast<std::size_t>(run.dataStart + entry.offset),
+                      entry.size);
+        FUZZ_CHECK(item.second.bytes == expected,
+                   "extract/%s holds %zu bytes, not entry %zu's %zu",
+                   path.c_str(), item.second.bytes.size(), owner->second + 1,
+                   expected.size());
+        break;
+      }
+      case Node::kOther:
+        FUZZ_CHECK(false, "extract/%s is neither a folder nor a file",
+                   path.c_str());
+    }
+  }
+  for (const auto& owner : allowed.lastDone) {
+    const auto found = made.find(owner.first);
+    FUZZ_CHECK((found != made.end() && found->second.kind == Node::kFile) ||
+                   allowed.removableAfterDone.count(owner.first) == 1,
+               "entry %zu reported done but extract/%s is not its file",
+               owner.second + 1, owner.first.c_str());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -182,8 +370,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   captureFile = ::memfd_create("stdout", MFD_CLOEXEC);
   FUZZ_CHECK(devNull >= 0 && savedStderr >= 0 && captureFile >= 0,
              "cannot set up the descriptors");
-  __sanitizer_set_report_fd(reinterpret_cast<void*>(
-      static_cast<std::intptr_t>(savedStderr)));
+  __sanitizer_set_report_fd(
+      reinterpret_cast<void*>(static_cast<std::intptr_t>(savedStderr)));
   std::cout.flush();
   ::dup2(devNull, STDOUT_FILENO);
   return 0;
@@ -195,155 +383,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   removeTree(outputRoot);
   writeArchive(data, size);
   const Tree before = treeOf(scratchRoot);
-
-  // The run, as the program makes it, with its progress lines captured.
-  FUZZ_CHECK(::ftruncate(captureFile, 0) == 0 &&
-                 ::lseek(captureFile, 0, SEEK_SET) == 0,
-             "cannot reset the capture");
-  ::dup2(captureFile, STDOUT_FILENO);
-  ::dup2(devNull, STDERR_FILENO);
-  QVRFunction engine;
-  const std::vector<fileInfo> entries = engine.readTable(archivePath);
-  const std::int64_t dataStart = engine.dataStart;
-  const bool allDone = engine.extractFiles(archivePath, outputRoot, entries, "");
-  std::cout.flush();
-  ::dup2(savedStderr, STDERR_FILENO);
-  ::dup2(devNull, STDOUT_FILENO);
-  FUZZ_CHECK(!std::cout.fail(), "writing the progress lines failed");
-
-  std::string out;
-  {
-    char buffer[65536];
-    ssize_t got;
-    off_t at = 0;
-    while ((got = ::pread(captureFile, buffer, sizeof buffer, at)) > 0) {
-      out.append(buffer, static_cast<std::size_t>(got));
-      at += got;
-    }
-  }
-
-  // The progress lines.
-  FUZZ_CHECK(dataStart >= 0 || entries.empty(),
-             "entries from an incomplete index");
-  std::vector<bool> done(entries.size());
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const std::string head =
-        "extract : " + printable(outputPathOf(outputRoot, entries[i])) +
-        " ... ";
-    FUZZ_CHECK(out.compare(at, head.size(), head) == 0,
-               "line %zu does not name entry %zu", i + 1, i + 1);
-    at += head.size();
-    const std::size_t lineEnd = out.find('\n', at);
-    FUZZ_CHECK(lineEnd != std::string::npos, "line %zu has no end", i + 1);
-    const std::string verdict = out.substr(at, lineEnd - at);
-    FUZZ_CHECK(verdict == "done" || verdict == "failed",
-               "line %zu ends in '%s'", i + 1, verdict.c_str());
-    done[i] = verdict == "done";
-    at = lineEnd + 1;
-  }
-  FUZZ_CHECK(at == out.size(), "output after the last entry's line");
-  for (const char c : out) {
-    const auto byte = static_cast<unsigned char>(c);
-    FUZZ_CHECK(c == '\n' || (byte >= 0x20 && byte != 0x7f),
-               "control byte 0x%02x printed", byte);
-  }
-  bool everyLineDone = true;
-  for (const bool d : done) everyLineDone = everyLineDone && d;
-  FUZZ_CHECK(allDone == everyLineDone, "extractFiles returned %d", allDone);
-
-  // Outside extract/, nothing changed.
-  const Tree after = treeOf(scratchRoot);
-  const std::string rootInScratch = "up/work/extract";
-  Tree outside;
-  for (const auto& item : after)
-    if (item.first.compare(0, rootInScratch.size() + 1, rootInScratch + "/") != 0)
-      outside.insert(item);
-  FUZZ_CHECK(outside.count(rootInScratch) == 1 &&
-                 outside[rootInScratch].kind == Node::kFolder,
-             "extract/ was not made");
-  outside.erase(rootInScratch);
-  bool unchanged = outside.size() == before.size();
-  for (const auto& item : before) {
-    const auto found = outside.find(item.first);
-    unchanged = unchanged && found != outside.end() &&
-                found->second.kind == item.second.kind &&
-                found->second.bytes == item.second.bytes;
-  }
-  FUZZ_CHECK(unchanged, "something changed outside extract/");
-
-  // What each entry may have made: its file (by the path it shares with
-  // aliasing entries) and, when it passed the path and data checks, the
-  // levels of its folder.
-  const auto archiveSize = static_cast<std::int64_t>(size);
-  std::map<std::string, std::size_t> lastDone;  // shared path -> entry
-  std::set<std::string> removableAfterDone;      // a later entry failed
-  std::set<std::string> allowedFolders;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const fileInfo& entry = entries[i];
-    const std::string relative = entry.directory + entry.name;
-    const std::int64_t start = dataStart + entry.offset;
-    const bool unsafe = unsafePath(relative);
-    const bool outsideData =
-        entry.size > 0 &&
-        (start < 0 || start + static_cast<std::int64_t>(entry.size) > archiveSize);
-    FUZZ_CHECK(!done[i] || (!unsafe && !outsideData),
-               "entry %zu is done with an unsafe path or outside data", i + 1);
-    if (!unsafe && !outsideData) {
-      const std::vector<std::string> levels = levelsOf(entry.directory);
-      for (std::size_t n = 1; n <= levels.size(); ++n)
-        allowedFolders.insert(joined(levels, n));
-    }
-    if (unsafe) continue;  // such a path names no file below extract/
-    const std::vector<std::string> levels = levelsOf(relative);
-    const std::string shared = joined(levels, levels.size());
-    if (done[i]) {
-      FUZZ_CHECK(!shared.empty(), "entry %zu done as extract/ itself", i + 1);
-      lastDone[shared] = i;
-      removableAfterDone.erase(shared);
-    } else if (!outsideData && lastDone.count(shared)) {
-      // It got past the checks that touch nothing, so it may have opened
-      // the file and removed it after a failed copy.
-      removableAfterDone.insert(shared);
-    }
-  }
-
-  const Tree made = treeOf(outputRoot);
-  for (const auto& item : made) {
-    const std::string& path = item.first;
-    switch (item.second.kind) {
-      case Node::kFolder:
-        FUZZ_CHECK(allowedFolders.count(path) == 1,
-                   "folder extract/%s made by no entry", path.c_str());
-        break;
-      case Node::kFile: {
-        const auto owner = lastDone.find(path);
-        FUZZ_CHECK(owner != lastDone.end(),
-                   "file extract/%s left by no entry reported done",
-                   path.c_str());
-        const fileInfo& entry = entries[owner->second];
-        const std::string expected =
-            entry.size == 0
-                ? std::string()
-                : archive.substr(static_cast<std::size_t>(dataStart + entry.offset),
-                                 entry.size);
-        FUZZ_CHECK(item.second.bytes == expected,
-                   "extract/%s holds %zu bytes, not entry %zu's %zu",
-                   path.c_str(), item.second.bytes.size(), owner->second + 1,
-                   expected.size());
-        break;
-      }
-      case Node::kOther:
-        FUZZ_CHECK(false, "extract/%s is neither a folder nor a file",
-                   path.c_str());
-    }
-  }
-  for (const auto& owner : lastDone) {
-    const auto found = made.find(owner.first);
-    FUZZ_CHECK((found != made.end() && found->second.kind == Node::kFile) ||
-                   removableAfterDone.count(owner.first) == 1,
-               "entry %zu reported done but extract/%s is not its file",
-               owner.second + 1, owner.first.c_str());
-  }
+  const Run run = runEngine();
+  const std::vector<bool> done = checkProgressLines(run);
+  checkOutsideUnchanged(before);
+  const Allowed allowed = allowedBy(run, done, static_cast<std::int64_t>(size));
+  checkMadeTree(run, allowed, archive);
   return 0;
 }

@@ -39,22 +39,14 @@ std::vector<fileInfo> QVRFunction::readTable(std::string archivePath,
   dataStart = index.dataStart;
   indexedFile_ = index.identity;
   indexedSize_ = index.archiveSize;
-  switch (status) {
-    case archive::IndexStatus::kComplete:
-      return std::move(index.entries);
-    case archive::IndexStatus::kUnopenable:
-      std::cout << "Impossible d'ouvrir le fichier";
-      reportError("cannot open " + printable(archivePath) + ": " + error);
-      break;
-    case archive::IndexStatus::kTruncated:
-    case archive::IndexStatus::kReadError:
-      // Entries read before the break are dropped too: an index that does
-      // not end where it says cannot be trusted to place any data.
-      reportError(printable(archivePath) + ": " + error +
-                  "; nothing will be extracted");
-      break;
-  }
-  return {};
+  if (status == archive::IndexStatus::kUnopenable)
+    std::cout << "Impossible d'ouvrir le fichier";
+  // Entries read before a break are dropped too: an index that does not end
+  // where it says cannot be trusted to place any data.
+  if (!archive::reportIndexStatus(archivePath, status, error,
+                                  "nothing will be extracted"))
+    return {};
+  return std::move(index.entries);
 }
 
 std::int64_t QVRFunction::deltaHexaSector(std::int64_t position) {

@@ -1,5 +1,10 @@
-// The extraction engine: reads an archive's index and copies entries out of
-// its data area into a folder tree.
+// The engine's interface, as the program's driver calls it: read an
+// archive's index (readTable), then copy the selected entries out of its data
+// area into a folder tree (extractFiles). The work happens below it:
+// readTable reads through archive::readIndex (archive_index.h, which also
+// describes the layout), and extractFiles hands each entry to EntryExtractor
+// (extractor.h), which does every check. fileInfo, the entry record that all
+// of them share, is defined here.
 #ifndef EXTRACTGAMEFILE_QVRFUNCTION_H_
 #define EXTRACTGAMEFILE_QVRFUNCTION_H_
 

@@ -6,6 +6,7 @@
 
 #include "archive_coding.h"
 #include "platform.h"
+#include "report.h"
 
 namespace archive {
 
@@ -184,6 +185,24 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
   positions->dataStart =
       positions->indexEnd + alignmentGap(positions->indexEnd);
   return IndexStatus::kComplete;
+}
+
+bool reportIndexStatus(const std::string& path, IndexStatus status,
+                       const std::string& error, const char* consequence) {
+  switch (status) {
+    case IndexStatus::kComplete:
+      return true;
+    case IndexStatus::kUnopenable:
+      reportError("cannot open " + printable(path) + ": " + error);
+      break;
+    case IndexStatus::kTruncated:
+    case IndexStatus::kReadError:
+      reportError(printable(path) + ": " + error +
+                  (consequence != nullptr ? "; " + std::string(consequence)
+                                          : std::string()));
+      break;
+  }
+  return false;
 }
 
 IndexStatus readIndex(const std::string& path, Index* index,

@@ -143,6 +143,16 @@ IndexStatus readIndex(const std::string& path, Index* index,
 IndexStatus readIndex(const std::string& path, Index* index, std::string* error,
                       const std::function<bool(const fileInfo&)>& keep);
 
+// The one wording of why an archive's index cannot be used. Reports on
+// standard error (reportError) what readIndex gave for |path| as |status|
+// and |error|: "cannot open PATH: ERROR" when the archive could not be
+// opened; "PATH: ERROR; CONSEQUENCE" when its index is incomplete, with
+// |consequence| saying what the caller does about it ("PATH: ERROR" when it
+// is null). Reports nothing for kComplete. Returns whether |status| is
+// kComplete.
+bool reportIndexStatus(const std::string& path, IndexStatus status,
+                       const std::string& error, const char* consequence);
+
 }  // namespace archive
 
 #endif  // EXTRACTGAMEFILE_ARCHIVE_INDEX_H_

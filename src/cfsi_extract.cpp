@@ -68,17 +68,11 @@ int runExtract(const ExtractOptions& options) {
   std::string error;
   const archive::IndexStatus status =
       archive::readIndex(options.archivePath, &selection, &index, &error);
-  if (status == archive::IndexStatus::kUnopenable) {
-    reportError("cannot open " + printable(options.archivePath) + ": " + error);
+  // Entries read before a break are dropped: an index that does not end
+  // where it says cannot be trusted to place any data.
+  if (!archive::reportIndexStatus(options.archivePath, status, error,
+                                  "nothing was extracted"))
     return 1;
-  }
-  if (status != archive::IndexStatus::kComplete) {
-    // Entries read before the break are dropped: an index that does not end
-    // where it says cannot be trusted to place any data.
-    reportError(printable(options.archivePath) + ": " + error +
-                "; nothing was extracted");
-    return 1;
-  }
   const EntryTable& selected = selection.entries;
   const bool everyPatternMatched = paths.reportUnmatched() == 0;
 
@@ -89,9 +83,9 @@ int runExtract(const ExtractOptions& options) {
   // Failures are left to the entries' own creation to report.
   platform::makeFolderChain(options.outputDir);
 
-  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(
-      options.jobs != 0 ? options.jobs : defaultJobs(),
-      std::max<std::size_t>(selected.size(), 1)));
+  const unsigned workers = static_cast<unsigned>(
+      std::min<std::size_t>(options.jobs != 0 ? options.jobs : defaultJobs(),
+                            std::max<std::size_t>(selected.size(), 1)));
   // One extractor per worker: each keeps its own open archive, folder
   // cache and open folder, so workers share nothing while they extract.
   std::vector<std::unique_ptr<EntryExtractor>> extractors;
@@ -145,15 +139,10 @@ int runExtract(const ExtractOptions& options) {
   runOrdered(work);
   progress.clear();
 
-  bool outputWritten = true;
-  if (options.verbose) {
-    std::cout.flush();
-    outputWritten = static_cast<bool>(std::cout);
-    if (!outputWritten) reportError("standard output: write error");
-  }
-  reportError(std::to_string(doneFiles) +
-              (doneFiles == 1 ? " file, " : " files, ") +
-              std::to_string(doneBytes) + " bytes extracted to " +
-              printable(root) + ", " + std::to_string(failed) + " failed");
+  const bool outputWritten = !options.verbose || standardOutputWritten();
+  reportInfo(std::to_string(doneFiles) +
+             (doneFiles == 1 ? " file, " : " files, ") +
+             std::to_string(doneBytes) + " bytes extracted to " +
+             printable(root) + ", " + std::to_string(failed) + " failed");
   return failed == 0 && outputWritten && everyPatternMatched ? 0 : 1;
 }

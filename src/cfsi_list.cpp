@@ -68,22 +68,18 @@ int runList(const std::string& archivePath, bool json,
         return false;
       });
   if (status == archive::IndexStatus::kUnopenable) {
-    reportError("cannot open " + printable(archivePath) + ": " + error);
+    archive::reportIndexStatus(archivePath, status, error, nullptr);
     return 1;
   }
   if (!printer) printer.reset(new Printer(json));
   printer->finish();
   int exitStatus = 0;
-  if (status != archive::IndexStatus::kComplete) {
-    reportError(printable(archivePath) + ": " + error +
-                "; the entries before it are listed");
+  if (!archive::reportIndexStatus(archivePath, status, error,
+                                  "the entries before it are listed")) {
     exitStatus = 1;
   } else if (selection.reportUnmatched() > 0) {
     exitStatus = 1;
   }
-  if (!std::cout) {
-    reportError("standard output: write error");
-    exitStatus = 1;
-  }
+  if (!standardOutputWritten()) exitStatus = 1;
   return exitStatus;
 }

@@ -1,6 +1,7 @@
 #include "cfsi_pack.h"
 
 #include <map>
+#include <set>
 
 #include "archive_records.h"
 #include "archive_writer.h"
@@ -148,20 +149,53 @@ bool writeArchive(const std::string& output,
   return ok;
 }
 
-void reportSkipped(const std::vector<std::string>& skipped) {
-  for (const std::string& line : skipped) reportError("warning: " + line);
+// Lists the files below |root| as the entries' sources, warning about what
+// is skipped. Returns false, after saying why, when the tree cannot be read.
+bool listSources(const std::string& root, std::vector<TreeFile>* files) {
+  std::vector<std::string> skipped;
+  std::string error;
+  if (!listTree(root, files, &skipped, &error)) {
+    reportError(error + "; no archive written");
+    return false;
+  }
+  for (const std::string& line : skipped) reportWarning(line);
+  return true;
+}
+
+// Plans the archive of |entries| with planArchiveWithRecords' rules (record
+// sizes as given) or planArchive's (when |stored| is null), writes it with
+// each entry's bytes from its source, and says why when it cannot. Returns
+// whether the archive was written.
+bool planAndWrite(const PackOptions& options,
+                  const std::vector<archive::PlannedEntry>& entries,
+                  const std::vector<Source>& sources,
+                  const archive::StoredIndex* stored,
+                  const std::vector<std::size_t>& recordSizes) {
+  archive::PlannedArchive plan;
+  std::string error;
+  const bool planned =
+      stored == nullptr
+          ? archive::planArchive(std::string(archive::kLeadingBytes, '\0'),
+                                 entries, &plan, &error)
+          : archive::planArchiveWithRecords(stored->leadingBytes, entries,
+                                            recordSizes, stored->terminatorName,
+                                            &plan, &error);
+  if (!planned) {
+    reportError(printable(error) +
+                "; the archive cannot hold it, no archive written");
+    return false;
+  }
+  if (!writeArchive(options.output, plan, sources,
+                    stored == nullptr ? "" : options.like, &error)) {
+    reportError(error + "; no archive written");
+    return false;
+  }
+  return true;
 }
 
 int packTree(const PackOptions& options, const std::string& root) {
   std::vector<TreeFile> files;
-  std::vector<std::string> skipped;
-  std::string error;
-  if (!listTree(root, &files, &skipped, &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportSkipped(skipped);
-
+  if (!listSources(root, &files)) return 1;
   std::vector<archive::PlannedEntry> entries;
   std::vector<Source> sources;
   std::uint64_t bytes = 0;
@@ -170,23 +204,74 @@ int packTree(const PackOptions& options, const std::string& root) {
     sources.push_back({root + "/" + file.directory + file.name, 0, file.size});
     bytes += file.size;
   }
-  archive::PlannedArchive plan;
-  if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
-                            &plan, &error)) {
-    reportError(printable(error) +
-                "; the archive cannot hold it, no archive "
-                "written");
-    return 1;
-  }
-  if (!writeArchive(options.output, plan, sources, "", &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportError(std::to_string(files.size()) +
-              (files.size() == 1 ? " file, " : " files, ") +
-              std::to_string(bytes) + " bytes packed into " +
-              printable(options.output));
+  if (!planAndWrite(options, entries, sources, nullptr, {})) return 1;
+  reportInfo(std::to_string(files.size()) +
+             (files.size() == 1 ? " file, " : " files, ") +
+             std::to_string(bytes) + " bytes packed into " +
+             printable(options.output));
   return 0;
+}
+
+// The repack of an old archive's entries: what each becomes, and where its
+// bytes come from.
+struct Repack {
+  std::vector<archive::PlannedEntry> entries;
+  std::vector<std::size_t> recordSizes;
+  std::vector<Source> sources;
+  std::size_t fromTree = 0;
+  std::set<std::string> usedFiles;  // normalEntryPath of the tree files used
+};
+
+// Plans every entry of |old| in index order, from the file of |files| at its
+// path when there is one and from the old archive otherwise. Returns false,
+// after saying why, for an entry that has neither.
+bool planRepack(const PackOptions& options, const std::string& root,
+                const archive::StoredIndex& old,
+                const std::vector<TreeFile>& files, Repack* repack) {
+  // Only files listTree found can replace an entry: it never follows a
+  // symbolic link and never yields a ".." level, so an entry's path cannot
+  // lead a repack to read outside the tree.
+  // Keyed by normalEntryPath: an entry finds its file under whatever
+  // spelling of its path the index holds, as extraction wrote it.
+  std::map<std::string, const TreeFile*> inTree;
+  for (const TreeFile& file : files)
+    inTree[normalEntryPath(file.directory + file.name)] = &file;
+
+  const std::vector<fileInfo>& oldEntries = old.index.entries;
+  std::size_t i = 0;
+  for (const archive::RawDirectoryRecord& record : old.records) {
+    repack->recordSizes.push_back(record.files.size());
+    for (const archive::RawFileRecord& raw : record.files) {
+      const fileInfo& entry = oldEntries[i++];
+      archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
+                                    raw.storedOffset};
+      Source source;
+      const auto found = isSafeEntryPath(entry.directory, entry.name)
+                             ? inTree.find(normalOutputPath(entry))
+                             : inTree.end();
+      if (found != inTree.end()) {
+        source.path = root + "/" + found->first;
+        planned.size = found->second->size;
+        repack->usedFiles.insert(found->first);
+        ++repack->fromTree;
+      } else if (archive::dataInsideArchive(old.index.dataStart, entry,
+                                            old.index.archiveSize)) {
+        source.archiveStart = archive::entryStart(old.index.dataStart, entry);
+      } else {
+        reportError("entry " + std::to_string(i) + " (" +
+                    printable(entry.directory + entry.name) + ") of " +
+                    printable(options.like) +
+                    ": its data lies outside the archive and " +
+                    printable(options.dir) +
+                    " has no file for it; no archive written");
+        return false;
+      }
+      source.size = planned.size;
+      repack->entries.push_back(planned);
+      repack->sources.push_back(source);
+    }
+  }
+  return true;
 }
 
 int repackLike(const PackOptions& options, const std::string& root) {
@@ -199,86 +284,25 @@ int repackLike(const PackOptions& options, const std::string& root) {
     return 1;
   }
   std::vector<TreeFile> files;
-  std::vector<std::string> skipped;
-  if (!listTree(root, &files, &skipped, &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportSkipped(skipped);
-  // Only files listTree found can replace an entry: it never follows a
-  // symbolic link and never yields a ".." level, so an entry's path cannot
-  // lead a repack to read outside the tree.
-  // Keyed by normalEntryPath: an entry finds its file under whatever
-  // spelling of its path the index holds, as extraction wrote it.
-  std::map<std::string, const TreeFile*> inTree;
-  for (const TreeFile& file : files)
-    inTree[normalEntryPath(file.directory + file.name)] = &file;
-
-  std::vector<archive::PlannedEntry> entries;
-  std::vector<std::size_t> recordSizes;
-  std::vector<Source> sources;
-  std::map<std::string, bool> used;
-  std::size_t fromTree = 0;
-  const std::vector<fileInfo>& oldEntries = old.index.entries;
-  std::size_t i = 0;
-  for (const archive::RawDirectoryRecord& record : old.records) {
-    recordSizes.push_back(record.files.size());
-    for (const archive::RawFileRecord& raw : record.files) {
-      const fileInfo& entry = oldEntries[i++];
-      const std::string path = entry.directory + entry.name;
-      archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
-                                    raw.storedOffset};
-      Source source;
-      const auto found = isSafeEntryPath(entry.directory, entry.name)
-                             ? inTree.find(normalOutputPath(entry))
-                             : inTree.end();
-      if (found != inTree.end()) {
-        source.path = root + "/" + found->first;
-        planned.size = found->second->size;
-        used[found->first] = true;
-        ++fromTree;
-      } else {
-        source.archiveStart = archive::entryStart(old.index.dataStart, entry);
-        if (!archive::dataInsideArchive(old.index.dataStart, entry,
-                                        old.index.archiveSize)) {
-          reportError("entry " + std::to_string(i) + " (" + printable(path) +
-                      ") of " + printable(options.like) +
-                      ": its data lies outside the archive and " +
-                      printable(options.dir) +
-                      " has no file for it; no archive written");
-          return 1;
-        }
-      }
-      source.size = planned.size;
-      entries.push_back(planned);
-      sources.push_back(source);
-    }
-  }
+  if (!listSources(root, &files)) return 1;
+  Repack repack;
+  if (!planRepack(options, root, old, files, &repack)) return 1;
   for (const TreeFile& file : files) {
     const std::string path = file.directory + file.name;
-    if (used.count(normalEntryPath(path)) == 0)
-      reportError("warning: " + printable(root + "/" + path) +
-                  ": not listed in " + printable(options.like) + ", not added");
+    if (repack.usedFiles.count(normalEntryPath(path)) == 0)
+      reportWarning(printable(root + "/" + path) + ": not listed in " +
+                    printable(options.like) + ", not added");
   }
-
-  archive::PlannedArchive plan;
-  if (!archive::planArchiveWithRecords(old.leadingBytes, entries, recordSizes,
-                                       old.terminatorName, &plan, &error)) {
-    reportError(printable(error) +
-                "; the archive cannot hold it, no archive "
-                "written");
+  if (!planAndWrite(options, repack.entries, repack.sources, &old,
+                    repack.recordSizes))
     return 1;
-  }
-  if (!writeArchive(options.output, plan, sources, options.like, &error)) {
-    reportError(error + "; no archive written");
-    return 1;
-  }
-  reportError(std::to_string(entries.size()) +
-              (entries.size() == 1 ? " entry" : " entries") + " packed into " +
-              printable(options.output) + ": " + std::to_string(fromTree) +
-              " from " + printable(options.dir) + ", " +
-              std::to_string(entries.size() - fromTree) + " from " +
-              printable(options.like));
+  const std::size_t count = repack.entries.size();
+  reportInfo(std::to_string(count) + (count == 1 ? " entry" : " entries") +
+             " packed into " + printable(options.output) + ": " +
+             std::to_string(repack.fromTree) + " from " +
+             printable(options.dir) + ", " +
+             std::to_string(count - repack.fromTree) + " from " +
+             printable(options.like));
   return 0;
 }
 

@@ -283,8 +283,9 @@ int runVerify(const std::string& archivePath) {
         }
         return false;
       });
+  // An incomplete index is a finding like the others.
   if (status == archive::IndexStatus::kUnopenable) {
-    reportError("cannot open " + printable(archivePath) + ": " + error);
+    archive::reportIndexStatus(archivePath, status, error, nullptr);
     return 1;
   }
   Verifier verifier(index, shape);
@@ -298,10 +299,6 @@ int runVerify(const std::string& archivePath) {
             << count(shape.entries, "entry", "entries") << ", "
             << count(verifier.problems(), "problem", "problems") << ", "
             << count(verifier.notes(), "note", "notes") << '\n';
-  std::cout.flush();
-  if (!std::cout) {
-    reportError("standard output: write error");
-    return 1;
-  }
+  if (!standardOutputWritten()) return 1;
   return verifier.problems() == 0 ? 0 : 1;
 }

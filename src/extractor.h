@@ -1,6 +1,8 @@
 // Extraction of single entries from one open archive, with every check that
 // keeps a hostile index from writing outside the output root, inventing
-// bytes or leaving half-written files.
+// bytes or leaving half-written files. This is where the engine's
+// extraction happens: QVRFunction::extractFiles and cfsi extract only choose
+// the entries and report what it did.
 #ifndef EXTRACTGAMEFILE_EXTRACTOR_H_
 #define EXTRACTGAMEFILE_EXTRACTOR_H_
 

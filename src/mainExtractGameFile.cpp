@@ -33,9 +33,7 @@ int main() {
   const bool allExtracted = engine.extractFiles(
       archivePath, outputRoot, std::move(entries), extensionFilter);
 
-  std::cout.flush();
-  const bool outputWritten = stdoutOpen && !std::cout.fail();
-  if (!outputWritten)
-    reportError("standard output: write error; the progress lines were lost");
+  const bool outputWritten =
+      standardOutputWritten("the progress lines were lost", stdoutOpen);
   return indexRead && allExtracted && outputWritten ? 0 : 1;
 }

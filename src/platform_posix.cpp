@@ -457,7 +457,8 @@ struct Slot {
   char name[NAME_MAX + 1] = {};
 };
 
-constexpr int kSlots = 64;
+// More than the most workers an extraction runs (64), each with one file.
+constexpr int kSlots = 128;
 Slot slots[kSlots];
 std::atomic<int> stopSignal{0};
 std::atomic<unsigned long> temporaryCount{0};

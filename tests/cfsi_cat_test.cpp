@@ -27,7 +27,7 @@ TEST(CfsiCat, WritesEachNamedEntryByteForByteInTheOrderGiven) {
   struct Case {
     std::vector<std::string> paths;
     std::string out;
-    std::string err;
+    std::string err = "";  // standard error, exactly
   };
   const Case cases[] = {
       {{"bin/a.bin"}, kBinary},

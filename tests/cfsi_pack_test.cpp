@@ -8,6 +8,7 @@
 #include "archive_builder.h"
 #include "archive_records.h"
 #include "process.h"
+#include "same_bytes.h"
 #include "sample.h"
 #include "scratch.h"
 
@@ -26,20 +27,12 @@ fixture::ProcessResult cfsi(const std::string& workDir,
   return fixture::runProcess(CFSI_BINARY, workDir, options);
 }
 
-void makeFolderOnce(const std::string& path) {
-  if (::access(path.c_str(), F_OK) != 0) fixture::makeFolder(path);
-}
-
 // Writes the files of |entries| below |root|, making their folders.
 void makeTree(const std::string& root, const std::vector<Entry>& entries) {
-  makeFolderOnce(root);
-  for (const Entry& entry : entries) {
-    for (std::size_t slash = entry.directory.find('/');
-         slash != std::string::npos;
-         slash = entry.directory.find('/', slash + 1))
-      makeFolderOnce(root + "/" + entry.directory.substr(0, slash));
-    fixture::writeFile(root + "/" + entry.directory + entry.name, entry.bytes);
-  }
+  Tree tree;
+  for (const Entry& entry : entries)
+    tree[entry.directory + entry.name] = entry.bytes;
+  fixture::writeTree(root, tree);
 }
 
 // Only the files of a tree, by relative path: what an archive can hold.
@@ -91,8 +84,9 @@ TEST(CfsiPack, WritesTheLayoutOfTheProjectsWriterForAnyTree) {
     EXPECT_EQ(result.out, "");
     // Three zero bytes, the files in path order, records split at 255,
     // 16-byte aligned data with zero gaps: exactly what buildArchive makes.
-    EXPECT_TRUE(fixture::readFile(work.at("out.cfsi")) ==
-                fixture::buildArchive(c.files));
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("out.cfsi")),
+                        fixture::buildArchive(c.files));
   }
 }
 
@@ -109,8 +103,9 @@ TEST(CfsiPack, AFolderOfMoreThan255FilesTakesSeveralRecordsOfItsName) {
   std::vector<std::pair<std::string, std::size_t>> records;
   for (const auto& record : stored.records)
     records.push_back({record.name, record.files.size()});
-  EXPECT_EQ(records, (std::vector<std::pair<std::string, std::size_t>>{
-                         {"big/", 255}, {"big/", 255}, {"big/", 90}, {"more/", 1}}));
+  EXPECT_EQ(records,
+            (std::vector<std::pair<std::string, std::size_t>>{
+                {"big/", 255}, {"big/", 255}, {"big/", 90}, {"more/", 1}}));
 }
 
 TEST(CfsiPack, WhatIsPackedExtractsToTheSameFiles) {
@@ -119,7 +114,8 @@ TEST(CfsiPack, WhatIsPackedExtractsToTheSameFiles) {
     fixture::ScratchDir work;
     makeTree(work.at("in"), c.files);
     ASSERT_EQ(cfsi(work.path(), {"pack", "in", "-o", "a.cfsi"}).exitStatus, 0);
-    const auto result = cfsi(work.path(), {"extract", "a.cfsi", "--all", "-o", "out"});
+    const auto result =
+        cfsi(work.path(), {"extract", "a.cfsi", "--all", "-o", "out"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(filesOf(work.at("out")), filesOf(work.at("in")));
   }
@@ -137,8 +133,9 @@ TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
   fixture::makeFifo(work.at("in/pipe"));
   const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(fixture::readFile(work.at("out.cfsi")),
-            fixture::buildArchive({{"", "real.dds", "real"}, {"sub/", "x", "x"}}));
+  EXPECT_PRED_FORMAT2(
+      fixture::SameBytes, fixture::readFile(work.at("out.cfsi")),
+      fixture::buildArchive({{"", "real.dds", "real"}, {"sub/", "x", "x"}}));
   for (const char* warning :
        {"cfsi: warning: in/link.dds: symbolic link, skipped\n",
         "cfsi: warning: in/folder-link: symbolic link, skipped\n",
@@ -164,29 +161,33 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
   const Case cases[] = {
       {"a folder path over 255 bytes",
        [](const fixture::ScratchDir& work) {
-         makeTree(work.at("in"), {{std::string(200, 'd') + "/" +
-                                       std::string(60, 'e') + "/",
-                                   "f", "f"}});
+         makeTree(work.at("in"),
+                  {{std::string(200, 'd') + "/" + std::string(60, 'e') + "/",
+                    "f", "f"}});
        },
-       {"pack", "in", "-o", "out.cfsi"}, "directory name over 255 bytes"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "directory name over 255 bytes"},
       {"a file of 4 GiB",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
          sparseFile(work.at("in/huge"), off_t{1} << 32);
        },
-       {"pack", "in", "-o", "out.cfsi"}, "file of 4 GiB or more: huge"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "file of 4 GiB or more: huge"},
       {"data past what an offset can reach",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
          sparseFile(work.at("in/a-first"), off_t{1} << 31);
          fixture::writeFile(work.at("in/b-late"), "x");
        },
-       {"pack", "in", "-o", "out.cfsi"}, "offset can reach: b-late"},
+       {"pack", "in", "-o", "out.cfsi"},
+       "offset can reach: b-late"},
       {"an archive inside the folder being packed",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "a", "a"}});
        },
-       {"pack", "in/", "-o", "in/../in/out.cfsi"}, "inside in/"},
+       {"pack", "in/", "-o", "in/../in/out.cfsi"},
+       "inside in/"},
       {"a repack over the archive it repacks",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "a", "a"}});
@@ -195,13 +196,17 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
        },
        {"pack", "in", "-o", "./out.cfsi", "--like", "out.cfsi"},
        "is the archive being repacked"},
-      {"no such folder", {}, {"pack", "in", "-o", "out.cfsi"},
+      {"no such folder",
+       {},
+       {"pack", "in", "-o", "out.cfsi"},
        "cannot read in: No such file or directory"},
       {"a write that fails half-way",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"), {{"", "big", std::string(8000, 'b')}});
        },
-       {"pack", "in", "-o", "out.cfsi"}, "File too large; no archive written", 4096},
+       {"pack", "in", "-o", "out.cfsi"},
+       "File too large; no archive written",
+       4096},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -230,7 +235,8 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
   };
   const Case cases[] = {
       {"the sample archive", fixture::sampleArchive()},
-      {"a folder of more than 255 files", fixture::buildArchive(manyFiles("m/", 300), "LDB")},
+      {"a folder of more than 255 files",
+       fixture::buildArchive(manyFiles("m/", 300), "LDB")},
       {"records of one name in a row, a named terminator, odd leading bytes",
        fixture::withDataArea(
            fixture::rawIndex({{"t/", {{"a.dds", 0, 5}}}, {"t/", {{"b", 1, 3}}}},
@@ -242,9 +248,9 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
                               {"", {{"z", 0x10000001u, 3}}}}),
            data)},
       {"an entry with an unsafe path, taken from the archive itself",
-       fixture::withDataArea(
-           fixture::rawIndex({{"../", {{"up.dds", 0, 5}}}, {"ok/", {{"b", 1, 3}}}}),
-           data)},
+       fixture::withDataArea(fixture::rawIndex({{"../", {{"up.dds", 0, 5}}},
+                                                {"ok/", {{"b", 1, 3}}}}),
+                             data)},
       {"an archive of no entries", fixture::buildArchive({})},
   };
   for (const Case& c : cases) {
@@ -252,10 +258,11 @@ TEST(CfsiRepack, ExtractThenRepackGivesTheArchiveBackByteForByte) {
     fixture::ScratchDir work;
     fixture::writeFile(work.at("old.cfsi"), c.archive);
     cfsi(work.path(), {"extract", "old.cfsi", "--all", "-o", "x"});
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_TRUE(fixture::readFile(work.at("new.cfsi")) == c.archive);
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("new.cfsi")), c.archive);
   }
 }
 
@@ -286,16 +293,17 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
               0);
     const Entry& edited = old[c.edited];
     fixture::writeFile(work.at("x/") + edited.directory + edited.name, c.bytes);
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 0) << result.err;
 
     // The same index, entry for entry, with only the edited bytes changed:
     // what the writer makes for the old entries with the one edit.
     std::vector<Entry> expected = old;
     expected[c.edited].bytes = c.bytes;
-    EXPECT_TRUE(fixture::readFile(work.at("new.cfsi")) ==
-                fixture::buildArchive(expected, "LDB"));
+    EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                        fixture::readFile(work.at("new.cfsi")),
+                        fixture::buildArchive(expected, "LDB"));
     ASSERT_EQ(cfsi(work.path(), {"extract", "new.cfsi", "--all", "-o", "y"})
                   .exitStatus,
               0);
@@ -328,16 +336,20 @@ TEST(CfsiRepack, AnEditedFileIsFoundUnderAnySpellingOfItsEntrysPath) {
 }
 
 TEST(CfsiRepack, MissingFilesComeFromTheOldArchiveAndUnlistedOnesAreNotAdded) {
-  const std::vector<Entry> old = {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "bb"}};
+  const std::vector<Entry> old = {{"t/", "a.dds", "aaaa"},
+                                  {"t/", "b.dds", "bb"}};
   fixture::ScratchDir work;
   fixture::writeFile(work.at("old.cfsi"), fixture::buildArchive(old));
-  makeTree(work.at("x"), {{"t/", "b.dds", "new b"}, {"t/", "extra.dds", "e"},
-                          {"", "top", "t"}});
+  makeTree(
+      work.at("x"),
+      {{"t/", "b.dds", "new b"}, {"t/", "extra.dds", "e"}, {"", "top", "t"}});
   const auto result =
       cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
   EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(fixture::readFile(work.at("new.cfsi")),
-            fixture::buildArchive({{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
+  EXPECT_PRED_FORMAT2(fixture::SameBytes,
+                      fixture::readFile(work.at("new.cfsi")),
+                      fixture::buildArchive(
+                          {{"t/", "a.dds", "aaaa"}, {"t/", "b.dds", "new b"}}));
   EXPECT_NE(result.err.find("cfsi: warning: x/t/extra.dds: not listed in "
                             "old.cfsi, not added\n"),
             std::string::npos)
@@ -369,8 +381,8 @@ TEST(CfsiRepack, RefusesAnOldArchiveItCannotCopyFrom) {
     fixture::ScratchDir work;
     fixture::writeFile(work.at("old.cfsi"), c.old);
     fixture::makeFolder(work.at("x"));
-    const auto result =
-        cfsi(work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
+    const auto result = cfsi(
+        work.path(), {"pack", "x", "-o", "new.cfsi", "--like", "old.cfsi"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.err.rfind("cfsi: " + c.complaint, 0), 0u) << result.err;
     EXPECT_FALSE(fixture::exists(work.at("new.cfsi")));

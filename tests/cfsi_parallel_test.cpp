@@ -61,8 +61,7 @@ std::vector<ArchiveCase> archiveCases() {
   cases.push_back(
       {"hostile.cfsi over files, a FIFO, a folder and a file in the way",
        hostile, [](const std::string& work) {
-         fixture::makeFolder(work + "/out");
-         fixture::makeFolder(work + "/out/d");
+         fixture::makeFolders(work, {"out", "out/d"});
          fixture::writeFile(work + "/out/d/same.dds", "mine");
          fixture::writeFile(work + "/out/d/past.dds", "mine too");
          ASSERT_EQ(::mkfifo((work + "/out/d/top.dds").c_str(), 0600), 0);

@@ -38,7 +38,7 @@ TEST(EntrySelection, PatternsNameWholePathsAndExcludesLeaveEntriesOut) {
     std::vector<std::string> patterns;
     std::vector<std::string> excludes;
     std::vector<std::string> listed;  // in index order
-    std::string err;
+    std::string err = "";             // standard error, exactly
   };
   const Case cases[] = {
       {{"textures/*"},

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-
 #include "archive_builder.h"
 #include "process.h"
 #include "scratch.h"
@@ -28,8 +24,8 @@ const char* const kArchive = fixture::kArchiveName;
 std::string smallArchive(const std::string& firstName = "a.dds") {
   const std::string index = fixture::rawIndex(
       {{"tex/", {{firstName, 0, 4}, {"b.txt", 1, 3}}}}, "", "\x12\x34\x56");
-  return fixture::withDataArea(
-      index, std::string("\x0d\x0a\x00\xff", 4) + std::string(12, '\0') + "abc");
+  return fixture::withDataArea(index, std::string("\x0d\x0a\x00\xff", 4) +
+                                          std::string(12, '\0') + "abc");
 }
 
 const std::string kSmallOut =
@@ -38,31 +34,44 @@ const std::string kSmallOut =
 TEST(ExtractRun, ConformingRuns) {
   const std::string archive = smallArchive();
   const RunCase cases[] = {
-      {"the 67-byte archive", archive, {}, {}, kSmallOut, 0,
-       {{"extract/", ""}, {"extract/tex/", ""},
-        {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}},
-      {"arguments are ignored", archive,
-       [](const std::string& work) {
-         fixture::writeFile(work + "/other.cfsi", "not an archive");
-       },
-       {{"other.cfsi", "-o", "out", "--help"}}, kSmallOut, 0,
-       {{"other.cfsi", "not an archive"}, {"extract/", ""},
-        {"extract/tex/", ""},
-        {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}},
-      {"the filter's case counts", smallArchive("a.DDS"), {}, {}, "Arbo read\n",
-       0, {{"extract/", ""}}},
-      {"an empty archive", std::string(5, '\0'), {}, {}, "Arbo read\n", 0,
-       {{"extract/", ""}}},
-      {"an existing tree stays", archive,
-       [](const std::string& work) {
-         fixture::makeFolder(work + "/extract");
-         fixture::makeFolder(work + "/extract/tex");
-         fixture::writeFile(work + "/extract/tex/a.dds", "older and longer");
-         fixture::writeFile(work + "/extract/keep", "mine");
-       },
-       {}, kSmallOut, 0,
-       {{"extract/", ""}, {"extract/keep", "mine"}, {"extract/tex/", ""},
-        {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}},
+      {"the 67-byte archive",
+       {archive},
+       {kSmallOut,
+        0,
+        {{"extract/", ""},
+         {"extract/tex/", ""},
+         {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}}},
+      {"arguments are ignored",
+       {archive,
+        [](const std::string& work) {
+          fixture::writeFile(work + "/other.cfsi", "not an archive");
+        },
+        {{"other.cfsi", "-o", "out", "--help"}}},
+       {kSmallOut,
+        0,
+        {{"other.cfsi", "not an archive"},
+         {"extract/", ""},
+         {"extract/tex/", ""},
+         {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}}},
+      {"the filter's case counts",
+       {smallArchive("a.DDS")},
+       {"Arbo read\n", 0, {{"extract/", ""}}}},
+      {"an empty archive",
+       {std::string(5, '\0')},
+       {"Arbo read\n", 0, {{"extract/", ""}}}},
+      {"an existing tree stays",
+       {archive,
+        [](const std::string& work) {
+          fixture::makeFolders(work, {"extract", "extract/tex"});
+          fixture::writeFile(work + "/extract/tex/a.dds", "older and longer");
+          fixture::writeFile(work + "/extract/keep", "mine");
+        }},
+       {kSmallOut,
+        0,
+        {{"extract/", ""},
+         {"extract/keep", "mine"},
+         {"extract/tex/", ""},
+         {"extract/tex/a.dds", std::string("\x0d\x0a\x00\xff", 4)}}}},
   };
   for (const RunCase& c : cases) run(c);
 }
@@ -70,9 +79,11 @@ TEST(ExtractRun, ConformingRuns) {
 TEST(ExtractRun, TheSameRunAgainGivesTheSameOutputAndTree) {
   fixture::ScratchDir scratch;
   fixture::writeFile(scratch.at(kArchive), smallArchive());
-  const auto first = fixture::runProcess(EXTRACTGAMEFILE_BINARY, scratch.path());
+  const auto first =
+      fixture::runProcess(EXTRACTGAMEFILE_BINARY, scratch.path());
   const Tree afterFirst = fixture::treeOf(scratch.path());
-  const auto second = fixture::runProcess(EXTRACTGAMEFILE_BINARY, scratch.path());
+  const auto second =
+      fixture::runProcess(EXTRACTGAMEFILE_BINARY, scratch.path());
   EXPECT_EQ(first.out, kSmallOut);
   EXPECT_EQ(second.out, kSmallOut);
   EXPECT_EQ(second.exitStatus, 0);
@@ -95,250 +106,202 @@ TEST(ExtractRun, UsesTheWorkingFolderNotTheProgramsOrAParents) {
 TEST(ExtractRun, FailuresAreReportedAndSetTheExitStatus) {
   const std::string archive = smallArchive();
   const RunCase cases[] = {
-      {"no archive", "", {}, {}, "Impossible d'ouvrir le fichierArbo read\n", 1,
-       {{"extract/", ""}},
-       {"cannot open 00000000.cfsi: No such file or directory"}},
-      {"a folder in place of the archive", "",
-       [](const std::string& work) {
-         fixture::makeFolder(work + "/" + kArchive);
-       },
-       {}, "Impossible d'ouvrir le fichierArbo read\n", 1,
-       {{"00000000.cfsi/", ""}, {"extract/", ""}},
-       {"cannot open 00000000.cfsi: Is a directory"}},
-      {"a truncated index", archive.substr(0, 30), {}, {}, "Arbo read\n", 1,
-       {{"extract/", ""}},
-       {"00000000.cfsi: index truncated: the file ends at byte 30, inside "
-        "file record 2 of directory record 1"}},
-      {"extract is a plain file", archive,
-       [](const std::string& work) {
-         fixture::writeFile(work + "/extract", "plain");
-       },
-       {}, "Arbo read\nextract : extract/tex/a.dds ... failed\n", 1,
-       {{"extract", "plain"}},
-       {"cannot create extract/tex/a.dds: Not a directory"}},
+      {"no archive",
+       {""},
+       {"Impossible d'ouvrir le fichierArbo read\n",
+        1,
+        {{"extract/", ""}},
+        {"cannot open 00000000.cfsi: No such file or directory"}}},
+      {"a folder in place of the archive",
+       {"",
+        [](const std::string& work) {
+          fixture::makeFolder(work + "/" + kArchive);
+        }},
+       {"Impossible d'ouvrir le fichierArbo read\n",
+        1,
+        {{"00000000.cfsi/", ""}, {"extract/", ""}},
+        {"cannot open 00000000.cfsi: Is a directory"}}},
+      {"a truncated index",
+       {archive.substr(0, 30)},
+       {"Arbo read\n",
+        1,
+        {{"extract/", ""}},
+        {"00000000.cfsi: index truncated: the file ends at byte 30, inside "
+         "file record 2 of directory record 1"}}},
+      {"extract is a plain file",
+       {archive,
+        [](const std::string& work) {
+          fixture::writeFile(work + "/extract", "plain");
+        }},
+       {"Arbo read\nextract : extract/tex/a.dds ... failed\n",
+        1,
+        {{"extract", "plain"}},
+        {"cannot create extract/tex/a.dds: Not a directory"}}},
   };
   for (const RunCase& c : cases) run(c);
 }
 
 TEST(ExtractRun, AFailedEntryNeverStopsALaterOne) {
-  const std::string data = "0123456789abcdef" "ghij";  // 20 bytes
+  const std::string data =
+      "0123456789abcdef"
+      "ghij";  // 20 bytes
   const RunCase cases[] = {
       {"data outside the archive",
-       archiveOf({{"d/",
-                   {{"past.dds", 1, 5},         // bytes 16..21 of 20
-                    {"huge.dds", 0, 0xffffffff},
-                    {"before.dds", 0x08000000, 1},  // -2^31 bytes
-                    {"empty.dds", 0x0abcdef0, 0},   // size 0: any offset
-                    {"fits.dds", 1, 4}}}},
-                 data),
-       [](const std::string& work) {
-         fixture::makeFolder(work + "/extract");
-         fixture::makeFolder(work + "/extract/d");
-         fixture::writeFile(work + "/extract/d/past.dds", "kept");
-       },
-       {},
-       "Arbo read\n"
-       "extract : extract/d/past.dds ... failed\n"
-       "extract : extract/d/huge.dds ... failed\n"
-       "extract : extract/d/before.dds ... failed\n"
-       "extract : extract/d/empty.dds ... done\n"
-       "extract : extract/d/fits.dds ... done\n",
-       1,
-       {{"extract/", ""}, {"extract/d/", ""}, {"extract/d/past.dds", "kept"},
-        {"extract/d/empty.dds", ""}, {"extract/d/fits.dds", "ghij"}},
-       // The index ends at 97, so the data area starts at 112.
-       {"extract/d/past.dds: data at bytes 128 to 133 lies outside "
-        "00000000.cfsi (132 bytes), not extracted",
-        "extract/d/before.dds: data at bytes -2147483536 to -2147483535"}},
+       {archiveOf({{"d/",
+                    {{"past.dds", 1, 5},  // bytes 16..21 of 20
+                     {"huge.dds", 0, 0xffffffff},
+                     {"before.dds", 0x08000000, 1},  // -2^31 bytes
+                     {"empty.dds", 0x0abcdef0, 0},   // size 0: any offset
+                     {"fits.dds", 1, 4}}}},
+                  data),
+        [](const std::string& work) {
+          fixture::makeFolders(work, {"extract", "extract/d"});
+          fixture::writeFile(work + "/extract/d/past.dds", "kept");
+        }},
+       {"Arbo read\n"
+        "extract : extract/d/past.dds ... failed\n"
+        "extract : extract/d/huge.dds ... failed\n"
+        "extract : extract/d/before.dds ... failed\n"
+        "extract : extract/d/empty.dds ... done\n"
+        "extract : extract/d/fits.dds ... done\n",
+        1,
+        {{"extract/", ""},
+         {"extract/d/", ""},
+         {"extract/d/past.dds", "kept"},
+         {"extract/d/empty.dds", ""},
+         {"extract/d/fits.dds",
+          "ghij"}},  // The index ends at 97, so the data area starts at 112.
+        {"extract/d/past.dds: data at bytes 128 to 133 lies outside "
+         "00000000.cfsi (132 bytes), not extracted",
+         "extract/d/before.dds: data at bytes -2147483536 to -2147483535"}}},
       {"unsafe paths",
-       archiveOf({{"../", {{"up.dds", 0, 2}}},
-                  {"a/../../", {{"x.dds", 0, 2}}},
-                  {"..", {{"/y.dds", 0, 2}}},
-                  {"ok/", {{"../z.dds", 0, 2}, {"..", 0, 2}}},
-                  {std::string("n\0/", 3), {{"a.dds", 0, 2}}},
-                  {"ok/", {{std::string("b\0.dds", 6), 0, 2}, {"c.dds", 0, 2}}}},
-                 data),
-       {}, {},
-       "Arbo read\n"
-       "extract : extract/../up.dds ... failed\n"
-       "extract : extract/a/../../x.dds ... failed\n"
-       "extract : extract/../y.dds ... failed\n"
-       "extract : extract/ok/../z.dds ... failed\n"
-       "extract : extract/n\\x00/a.dds ... failed\n"
-       "extract : extract/ok/b\\x00.dds ... failed\n"
-       "extract : extract/ok/c.dds ... done\n",
-       1, {{"extract/", ""}, {"extract/ok/", ""}, {"extract/ok/c.dds", "01"}},
-       {"extract/../up.dds: unsafe path (a \"..\" level or a zero byte), not "
-        "extracted",
-        "extract/n\\x00/a.dds: unsafe path"}},
+       {archiveOf(
+           {{"../", {{"up.dds", 0, 2}}},
+            {"a/../../", {{"x.dds", 0, 2}}},
+            {"..", {{"/y.dds", 0, 2}}},
+            {"ok/", {{"../z.dds", 0, 2}, {"..", 0, 2}}},
+            {std::string("n\0/", 3), {{"a.dds", 0, 2}}},
+            {"ok/", {{std::string("b\0.dds", 6), 0, 2}, {"c.dds", 0, 2}}}},
+           data)},
+       {"Arbo read\n"
+        "extract : extract/../up.dds ... failed\n"
+        "extract : extract/a/../../x.dds ... failed\n"
+        "extract : extract/../y.dds ... failed\n"
+        "extract : extract/ok/../z.dds ... failed\n"
+        "extract : extract/n\\x00/a.dds ... failed\n"
+        "extract : extract/ok/b\\x00.dds ... failed\n"
+        "extract : extract/ok/c.dds ... done\n",
+        1,
+        {{"extract/", ""}, {"extract/ok/", ""}, {"extract/ok/c.dds", "01"}},
+        {"extract/../up.dds: unsafe path (a \"..\" level or a zero byte), not "
+         "extracted",
+         "extract/n\\x00/a.dds: unsafe path"}}},
       {"output files that cannot be created",
-       archiveOf({{"tex/", {{"dir.dds", 0, 2}, {"sub/x.dds", 0, 2}}},
-                  {"plain/", {{"y.dds", 0, 2}}},
-                  {"tex/", {{"fine.dds", 1, 3}}}},
-                 data),
-       [](const std::string& work) {
-         fixture::makeFolder(work + "/extract");
-         fixture::makeFolder(work + "/extract/tex");
-         fixture::makeFolder(work + "/extract/tex/dir.dds");
-         fixture::writeFile(work + "/extract/plain", "a file");
-       },
-       {},
-       "Arbo read\n"
-       "extract : extract/tex/dir.dds ... failed\n"
-       "extract : extract/tex/sub/x.dds ... failed\n"
-       "extract : extract/plain/y.dds ... failed\n"
-       "extract : extract/tex/fine.dds ... done\n",
-       1,
-       {{"extract/", ""}, {"extract/plain", "a file"}, {"extract/tex/", ""},
-        {"extract/tex/dir.dds/", ""}, {"extract/tex/fine.dds", "ghi"}},
-       {"cannot create extract/tex/dir.dds: Is a directory",
-        "cannot create extract/tex/sub/x.dds: No such file or directory",
-        "cannot make folder extract/plain: Not a directory"}},
+       {archiveOf({{"tex/", {{"dir.dds", 0, 2}, {"sub/x.dds", 0, 2}}},
+                   {"plain/", {{"y.dds", 0, 2}}},
+                   {"tex/", {{"fine.dds", 1, 3}}}},
+                  data),
+        [](const std::string& work) {
+          fixture::makeFolders(
+              work, {"extract", "extract/tex", "extract/tex/dir.dds"});
+          fixture::writeFile(work + "/extract/plain", "a file");
+        }},
+       {"Arbo read\n"
+        "extract : extract/tex/dir.dds ... failed\n"
+        "extract : extract/tex/sub/x.dds ... failed\n"
+        "extract : extract/plain/y.dds ... failed\n"
+        "extract : extract/tex/fine.dds ... done\n",
+        1,
+        {{"extract/", ""},
+         {"extract/plain", "a file"},
+         {"extract/tex/", ""},
+         {"extract/tex/dir.dds/", ""},
+         {"extract/tex/fine.dds", "ghi"}},
+        {"cannot create extract/tex/dir.dds: Is a directory",
+         "cannot create extract/tex/sub/x.dds: No such file or directory",
+         "cannot make folder extract/plain: Not a directory"}}},
       // Files may not grow past 4 KiB (the captured output is far smaller).
       // extract/t.dds is first a file, which the folder path "t.dds" (no
       // final slash) cannot be made over; the failed copy to its path
       // leaves it as it was, and the next entry finds it again.
       {"a failed copy leaves the file already at its path as it was",
-       archiveOf({{"", {{"t.dds", 0, 4}}},
-                  {"t.dds", {{"y.dds", 0, 4}}},
-                  {"", {{"t.dds", 1, 8000}}},
-                  {"t.dds", {{"z.dds", 0, 4}}}},
-                 "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),
-       {}, fileSizeLimit(4096),
-       "Arbo read\n"
-       "extract : extract/t.dds ... done\n"
-       "extract : extract/t.ddsy.dds ... done\n"
-       "extract : extract/t.dds ... failed\n"
-       "extract : extract/t.ddsz.dds ... done\n",
-       1,
-       {{"extract/", ""}, {"extract/t.dds", "wxyz"},
-        {"extract/t.ddsy.dds", "wxyz"}, {"extract/t.ddsz.dds", "wxyz"}},
-       {"extract/t.dds: copy failed: File too large; the partial file was "
-        "removed"}},
+       {archiveOf({{"", {{"t.dds", 0, 4}}},
+                   {"t.dds", {{"y.dds", 0, 4}}},
+                   {"", {{"t.dds", 1, 8000}}},
+                   {"t.dds", {{"z.dds", 0, 4}}}},
+                  "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),
+        {},
+        fileSizeLimit(4096)},
+       {"Arbo read\n"
+        "extract : extract/t.dds ... done\n"
+        "extract : extract/t.ddsy.dds ... done\n"
+        "extract : extract/t.dds ... failed\n"
+        "extract : extract/t.ddsz.dds ... done\n",
+        1,
+        {{"extract/", ""},
+         {"extract/t.dds", "wxyz"},
+         {"extract/t.ddsy.dds", "wxyz"},
+         {"extract/t.ddsz.dds", "wxyz"}},
+        {"extract/t.dds: copy failed: File too large; the partial file was "
+         "removed"}}},
       {"a write that fails half-way",
-       archiveOf({{"w/", {{"big.dds", 1, 8000}, {"small.dds", 0, 4}}}},
-                 "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),
-       {}, fileSizeLimit(4096),
-       "Arbo read\n"
-       "extract : extract/w/big.dds ... failed\n"
-       "extract : extract/w/small.dds ... done\n",
-       1, {{"extract/", ""}, {"extract/w/", ""}, {"extract/w/small.dds", "wxyz"}},
-       {"extract/w/big.dds: copy failed: File too large; the partial file was "
-        "removed"}},
+       {archiveOf({{"w/", {{"big.dds", 1, 8000}, {"small.dds", 0, 4}}}},
+                  "wxyz" + std::string(12, '\0') + std::string(8000, 'b')),
+        {},
+        fileSizeLimit(4096)},
+       {"Arbo read\n"
+        "extract : extract/w/big.dds ... failed\n"
+        "extract : extract/w/small.dds ... done\n",
+        1,
+        {{"extract/", ""}, {"extract/w/", ""}, {"extract/w/small.dds", "wxyz"}},
+        {"extract/w/big.dds: copy failed: File too large; the partial file was "
+         "removed"}}},
   };
   for (const RunCase& c : cases) run(c);
-}
-
-TEST(ExtractRun, AFolderThatCannotBeMadeNamesItselfAndTheReason) {
-  fixture::ScratchDir work;
-  const std::string data = "0123456789abcdef" "ghij";
-  fixture::writeFile(work.at(kArchive),
-                     archiveOf({{"ro/sub/", {{"x.dds", 0, 2}}},
-                                {"plain/", {{"y.dds", 0, 2}}},
-                                {"ok/", {{"z.dds", 1, 3}}}},
-                               data));
-  fixture::makeFolder(work.at("extract"));
-  fixture::makeFolder(work.at("extract/ro"));
-  fixture::writeFile(work.at("extract/plain"), "a file");
-  if (!fixture::makeFolderUnwritable(work.at("extract/ro")))
-    GTEST_SKIP() << "cannot make a folder in which nothing can be made";
-  // The reason is the system's own: whatever it says to a folder made there.
-  const int refused = ::mkdir(work.at("extract/ro/probe").c_str(), 0777);
-  const std::string reason = std::strerror(errno);
-  const auto result = fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path());
-  fixture::makeFolderWritable(work.at("extract/ro"));
-  ASSERT_NE(refused, 0);
-  EXPECT_EQ(result.out,
-            "Arbo read\n"
-            "extract : extract/ro/sub/x.dds ... failed\n"
-            "extract : extract/plain/y.dds ... failed\n"
-            "extract : extract/ok/z.dds ... done\n");
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
-                            "extract/ro/sub: " + reason + "\n"),
-            std::string::npos)
-      << result.err;
-  EXPECT_NE(result.err.find("extractGameFile: cannot make folder "
-                            "extract/plain: Not a directory\n"),
-            std::string::npos)
-      << result.err;
-  EXPECT_EQ(fixture::treeOf(work.at("extract")),
-            (Tree{{"ro/", ""}, {"plain", "a file"}, {"ok/", ""},
-                  {"ok/z.dds", "ghi"}}));
 }
 
 TEST(ExtractRun, KeepsTheArchivesOwnConventions) {
-  const std::string data = "0123456789abcdef" "ghij";
+  const std::string data =
+      "0123456789abcdef"
+      "ghij";
   const RunCase cases[] = {
       {"a directory without a final slash",
-       archiveOf({{"tex", {{"a.dds", 0, 3}}}}, data), {}, {},
-       "Arbo read\nextract : extract/texa.dds ... done\n", 0,
-       {{"extract/", ""}, {"extract/tex/", ""}, {"extract/texa.dds", "012"}}},
+       {archiveOf({{"tex", {{"a.dds", 0, 3}}}}, data)},
+       {"Arbo read\nextract : extract/texa.dds ... done\n",
+        0,
+        {{"extract/", ""}, {"extract/tex/", ""}, {"extract/texa.dds", "012"}}}},
       {"the later of two entries wins",
-       archiveOf({{"d/", {{"x.dds", 0, 20}}}, {"d/", {{"x.dds", 1, 2}}}}, data),
-       {}, {},
-       "Arbo read\nextract : extract/d/x.dds ... done\n"
-       "extract : extract/d/x.dds ... done\n",
-       0, {{"extract/", ""}, {"extract/d/", ""}, {"extract/d/x.dds", "gh"}}},
+       {archiveOf({{"d/", {{"x.dds", 0, 20}}}, {"d/", {{"x.dds", 1, 2}}}},
+                  data)},
+       {"Arbo read\nextract : extract/d/x.dds ... done\n"
+        "extract : extract/d/x.dds ... done\n",
+        0,
+        {{"extract/", ""}, {"extract/d/", ""}, {"extract/d/x.dds", "gh"}}}},
       {"names are extracted as they are and printed escaped",
-       archiveOf({{"\xc3\xa9t\xe9/", {{"\x1b[2Jx.dds", 0, 1}, {"", 0, 1},
-                                      {"a.dds.", 0, 1}, {"a.dds..", 0, 1}}}},
-                 data),
-       {}, {},
-       "Arbo read\n"
-       "extract : extract/\xc3\xa9t\xe9/\\x1b[2Jx.dds ... done\n"
-       "extract : extract/\xc3\xa9t\xe9/a.dds. ... done\n",
-       0,
-       {{"extract/", ""}, {"extract/\xc3\xa9t\xe9/", ""},
-        {"extract/\xc3\xa9t\xe9/\x1b[2Jx.dds", "0"},
-        {"extract/\xc3\xa9t\xe9/a.dds.", "0"}}},
+       {archiveOf({{"\xc3\xa9t\xe9/",
+                    {{"\x1b[2Jx.dds", 0, 1},
+                     {"", 0, 1},
+                     {"a.dds.", 0, 1},
+                     {"a.dds..", 0, 1}}}},
+                  data)},
+       {"Arbo read\n"
+        "extract : extract/\xc3\xa9t\xe9/\\x1b[2Jx.dds ... done\n"
+        "extract : extract/\xc3\xa9t\xe9/a.dds. ... done\n",
+        0,
+        {{"extract/", ""},
+         {"extract/\xc3\xa9t\xe9/", ""},
+         {"extract/\xc3\xa9t\xe9/\x1b[2Jx.dds", "0"},
+         {"extract/\xc3\xa9t\xe9/a.dds.", "0"}}}},
       {"levels the chain cannot make are passed over",
-       archiveOf({{"a//b/", {{"x.dds", 0, 1}}}}, data), {}, {},
-       "Arbo read\nextract : extract/a//b/x.dds ... done\n", 0,
-       {{"extract/", ""}, {"extract/a/", ""}, {"extract/a/b/", ""},
-        {"extract/a/b/x.dds", "0"}}},
+       {archiveOf({{"a//b/", {{"x.dds", 0, 1}}}}, data)},
+       {"Arbo read\nextract : extract/a//b/x.dds ... done\n",
+        0,
+        {{"extract/", ""},
+         {"extract/a/", ""},
+         {"extract/a/b/", ""},
+         {"extract/a/b/x.dds", "0"}}}},
   };
   for (const RunCase& c : cases) run(c);
-}
-
-TEST(ExtractRun, AnInterruptedRunRemovesTheFileItWasWriting) {
-  if (!fixture::systemHasStopSignals())
-    GTEST_SKIP() << "needs signals to stop the program with";
-  struct Case {
-    const char* what;
-    int sig;
-    bool fileThere;  // a file already has the output path
-  };
-  const Case cases[] = {
-      {"SIGINT, a new file", SIGINT, false},
-      {"SIGTERM, a file replaced", SIGTERM, true},
-      {"SIGHUP, a new file", SIGHUP, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    fixture::ScratchDir work;
-    fixture::writeHugeArchive(work.at(kArchive));
-    fixture::makeFolder(work.at("extract"));
-    fixture::makeFolder(work.at("extract/big"));
-    if (c.fileThere) fixture::writeFile(work.at("extract/big/huge.dds"), "mine");
-    fixture::ProcessOptions options;
-    options.whileRunning =
-        fixture::signalWhenAFileGrowsIn(work.at("extract/big"), c.sig);
-    const auto result =
-        fixture::runProcess(EXTRACTGAMEFILE_BINARY, work.path(), options);
-    EXPECT_EQ(result.signal, c.sig);
-    EXPECT_EQ(result.out, "Arbo read\n");
-    // A partial file left behind is not read whole into memory.
-    struct stat st;
-    if (::stat(work.at("extract/big/huge.dds").c_str(), &st) == 0 &&
-        st.st_size > 4) {
-      ADD_FAILURE() << "a partial file of " << st.st_size << " bytes was left";
-      ::unlink(work.at("extract/big/huge.dds").c_str());
-    }
-    EXPECT_EQ(fixture::treeOf(work.at("extract")),
-              c.fileThere ? (Tree{{"big/", ""}, {"big/huge.dds", "mine"}})
-                          : (Tree{{"big/", ""}}));
-  }
 }
 
 }  // namespace

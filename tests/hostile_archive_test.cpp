@@ -23,54 +23,52 @@ using fixture::RunCase;
 using fixture::Tree;
 using fixture::writeFile;
 
-const std::string kData = "0123456789abcdef" "ghij";  // 20 bytes
+const std::string kData =
+    "0123456789abcdef"
+    "ghij";  // 20 bytes
 
-void makeFolders(const std::string& work,
-                 const std::vector<std::string>& folders) {
-  for (const std::string& folder : folders)
-    fixture::makeFolder(work + "/" + folder);
-}
+using fixture::makeFolders;
 
 TEST(HostileArchive, DotDotLevelsNeverLeadOutOfTheOutputFolder) {
   const RunCase c{
       "\"..\" at the end of a directory, at the start of and inside a name, "
       "after an absolute directory; look-alikes that are not \"..\"",
-      archiveOf({{"a/..", {{"/x.dds", 0, 2}}},
-                 {"", {{"../x.dds", 0, 2}, {"a/../../x.dds", 0, 2}}},
-                 {"/../", {{"x.dds", 0, 2}}},
-                 {"d/", {{"..", 0, 2}}},  // never selected: no extension
-                 {"..", {{"dds", 1, 3}}},
-                 {"a/...b/", {{"..x.dds", 0, 2}}},
-                 {"/etc/", {{"passwd.dds", 0, 2}}}},
-                kData),
-      [](const std::string& work) {
-        // Where the unsafe paths point: they must stay as they are.
-        makeFolders(work, {"extract", "extract/a"});
-        writeFile(work + "/extract/x.dds", "mine");
-        writeFile(work + "/x.dds", "outside");
-      },
-      {},
-      "Arbo read\n"
-      "extract : extract/a/../x.dds ... failed\n"
-      "extract : extract/../x.dds ... failed\n"
-      "extract : extract/a/../../x.dds ... failed\n"
-      "extract : extract//../x.dds ... failed\n"
-      "extract : extract/..dds ... done\n"
-      "extract : extract/a/...b/..x.dds ... done\n"
-      "extract : extract//etc/passwd.dds ... done\n",
-      1,
-      {{"x.dds", "outside"},
-       {"extract/", ""},
-       {"extract/x.dds", "mine"},
-       {"extract/..dds", "ghi"},
-       {"extract/a/", ""},
-       {"extract/a/...b/", ""},
-       {"extract/a/...b/..x.dds", "01"},
-       {"extract/etc/", ""},
-       {"extract/etc/passwd.dds", "01"}},
-      {"extract/a/../x.dds: unsafe path (a \"..\" level or a zero byte), not "
-       "extracted",
-       "extract/a/../../x.dds: unsafe path", "extract//../x.dds: unsafe path"}};
+      {archiveOf({{"a/..", {{"/x.dds", 0, 2}}},
+                  {"", {{"../x.dds", 0, 2}, {"a/../../x.dds", 0, 2}}},
+                  {"/../", {{"x.dds", 0, 2}}},
+                  {"d/", {{"..", 0, 2}}},  // never selected: no extension
+                  {"..", {{"dds", 1, 3}}},
+                  {"a/...b/", {{"..x.dds", 0, 2}}},
+                  {"/etc/", {{"passwd.dds", 0, 2}}}},
+                 kData),
+       [](const std::string& work) {
+         // Where the unsafe paths point: they must stay as they are.
+         makeFolders(work, {"extract", "extract/a"});
+         writeFile(work + "/extract/x.dds", "mine");
+         writeFile(work + "/x.dds", "outside");
+       }},
+      {"Arbo read\n"
+       "extract : extract/a/../x.dds ... failed\n"
+       "extract : extract/../x.dds ... failed\n"
+       "extract : extract/a/../../x.dds ... failed\n"
+       "extract : extract//../x.dds ... failed\n"
+       "extract : extract/..dds ... done\n"
+       "extract : extract/a/...b/..x.dds ... done\n"
+       "extract : extract//etc/passwd.dds ... done\n",
+       1,
+       {{"x.dds", "outside"},
+        {"extract/", ""},
+        {"extract/x.dds", "mine"},
+        {"extract/..dds", "ghi"},
+        {"extract/a/", ""},
+        {"extract/a/...b/", ""},
+        {"extract/a/...b/..x.dds", "01"},
+        {"extract/etc/", ""},
+        {"extract/etc/passwd.dds", "01"}},
+       {"extract/a/../x.dds: unsafe path (a \"..\" level or a zero byte), not "
+        "extracted",
+        "extract/a/../../x.dds: unsafe path",
+        "extract//../x.dds: unsafe path"}}};
   run(c);
 }
 
@@ -140,44 +138,42 @@ TEST(HostileArchive, AZeroByteNeverCutsAPathShort) {
   // Cut at the zero byte, both paths would name the files made beforehand.
   const RunCase c{
       "a zero byte ending a directory and starting a name",
-      archiveOf({{"d", {{std::string("\0.dds", 5), 0, 2}}},
-                 {std::string("e\0", 2), {{"x.dds", 0, 2}}}},
-                kData),
-      [](const std::string& work) {
-        makeFolders(work, {"extract"});
-        writeFile(work + "/extract/d", "mine d");
-        writeFile(work + "/extract/e", "mine e");
-      },
-      {},
-      "Arbo read\n"
-      "extract : extract/d\\x00.dds ... failed\n"
-      "extract : extract/e\\x00x.dds ... failed\n",
-      1,
-      {{"extract/", ""}, {"extract/d", "mine d"}, {"extract/e", "mine e"}},
-      {"extract/d\\x00.dds: unsafe path", "extract/e\\x00x.dds: unsafe path"}};
+      {archiveOf({{"d", {{std::string("\0.dds", 5), 0, 2}}},
+                  {std::string("e\0", 2), {{"x.dds", 0, 2}}}},
+                 kData),
+       [](const std::string& work) {
+         makeFolders(work, {"extract"});
+         writeFile(work + "/extract/d", "mine d");
+         writeFile(work + "/extract/e", "mine e");
+       }},
+      {"Arbo read\n"
+       "extract : extract/d\\x00.dds ... failed\n"
+       "extract : extract/e\\x00x.dds ... failed\n",
+       1,
+       {{"extract/", ""}, {"extract/d", "mine d"}, {"extract/e", "mine e"}},
+       {"extract/d\\x00.dds: unsafe path",
+        "extract/e\\x00x.dds: unsafe path"}}};
   run(c);
 }
 
 TEST(HostileArchive, ControlAndHighBytesAreKeptInFilesAndEscapedInPrint) {
   const RunCase c{
       "line ends, DEL, ESC and BEL sequences, bytes 0x80 and up",
-      archiveOf({{"c\n\x7f/", {{"\r\x01\t.dds", 0, 2}}},
-                 {"\x1b]2;owned\x07/../", {{"e.dds", 0, 2}}},
-                 {"\x80\xff/", {{"\xfe\xc0\xaf.dds", 1, 3}}}},
-                kData),
-      {},
-      {},
-      "Arbo read\n"
-      "extract : extract/c\\x0a\\x7f/\\x0d\\x01\\x09.dds ... done\n"
-      "extract : extract/\\x1b]2;owned\\x07/../e.dds ... failed\n"
-      "extract : extract/\x80\xff/\xfe\xc0\xaf.dds ... done\n",
-      1,
-      {{"extract/", ""},
-       {"extract/c\n\x7f/", ""},
-       {"extract/c\n\x7f/\r\x01\t.dds", "01"},
-       {"extract/\x80\xff/", ""},
-       {"extract/\x80\xff/\xfe\xc0\xaf.dds", "ghi"}},
-      {"extract/\\x1b]2;owned\\x07/../e.dds: unsafe path"}};
+      {archiveOf({{"c\n\x7f/", {{"\r\x01\t.dds", 0, 2}}},
+                  {"\x1b]2;owned\x07/../", {{"e.dds", 0, 2}}},
+                  {"\x80\xff/", {{"\xfe\xc0\xaf.dds", 1, 3}}}},
+                 kData)},
+      {"Arbo read\n"
+       "extract : extract/c\\x0a\\x7f/\\x0d\\x01\\x09.dds ... done\n"
+       "extract : extract/\\x1b]2;owned\\x07/../e.dds ... failed\n"
+       "extract : extract/\x80\xff/\xfe\xc0\xaf.dds ... done\n",
+       1,
+       {{"extract/", ""},
+        {"extract/c\n\x7f/", ""},
+        {"extract/c\n\x7f/\r\x01\t.dds", "01"},
+        {"extract/\x80\xff/", ""},
+        {"extract/\x80\xff/\xfe\xc0\xaf.dds", "ghi"}},
+       {"extract/\\x1b]2;owned\\x07/../e.dds: unsafe path"}}};
   run(c);
 }
 
@@ -187,47 +183,46 @@ TEST(HostileArchive, NamesOfTheLongestLengthTheIndexCanHold) {
   const std::string joined(255, 'e');  // no final "/": joined to the name
   const RunCase c{
       "255-byte directory and file names",
-      archiveOf({{directory, {{name, 0, 2}}}, {joined, {{"x.dds", 1, 3}}}},
-                kData),
-      {},
-      {},
-      "Arbo read\n"
-      "extract : extract/" + directory + name + " ... done\n"
-      "extract : extract/" + joined + "x.dds ... failed\n",
-      1,
-      {{"extract/", ""},
-       {"extract/" + directory, ""},
-       {"extract/" + directory + name, "01"},
-       // The folder was made before the file's 260-byte name was refused.
-       {"extract/" + joined + "/", ""}},
-      {"cannot create extract/" + joined + "x.dds: File name too long"}};
+      {archiveOf({{directory, {{name, 0, 2}}}, {joined, {{"x.dds", 1, 3}}}},
+                 kData)},
+      {"Arbo read\n"
+       "extract : extract/" +
+           directory + name +
+           " ... done\n"
+           "extract : extract/" +
+           joined + "x.dds ... failed\n",
+       1,
+       {{"extract/", ""},
+        {"extract/" + directory, ""},
+        {"extract/" + directory + name, "01"},
+        // The folder was made before the file's 260-byte name was refused.
+        {"extract/" + joined + "/", ""}},
+       {"cannot create extract/" + joined + "x.dds: File name too long"}}};
   run(c);
 }
 
 TEST(HostileArchive, OnlyTheLow28BitsOfAStoredOffsetCount) {
   const std::vector<fixture::RawDirectory> directories{
       {"o/",
-       {{"top.dds", 0x80000001, 3},      // 16 bytes in
-        {"high.dds", 0xf0000000, 2},     // 0
+       {{"top.dds", 0x80000001, 3},         // 16 bytes in
+        {"high.dds", 0xf0000000, 2},        // 0
         {"minus16.dds", 0xffffffff, 4}}}};  // 16 bytes before the data area
   const std::string archive = archiveOf(directories, kData);
   const std::size_t dataStart =
       (fixture::rawIndex(directories).size() + 15) / 16 * 16;
   const RunCase c{
       "offsets with the top bits set",
-      archive,
-      {},
-      {},
-      "Arbo read\n"
-      "extract : extract/o/top.dds ... done\n"
-      "extract : extract/o/high.dds ... done\n"
-      "extract : extract/o/minus16.dds ... done\n",
-      0,
-      {{"extract/", ""},
-       {"extract/o/", ""},
-       {"extract/o/top.dds", "ghi"},
-       {"extract/o/high.dds", "01"},
-       {"extract/o/minus16.dds", archive.substr(dataStart - 16, 4)}}};
+      {archive},
+      {"Arbo read\n"
+       "extract : extract/o/top.dds ... done\n"
+       "extract : extract/o/high.dds ... done\n"
+       "extract : extract/o/minus16.dds ... done\n",
+       0,
+       {{"extract/", ""},
+        {"extract/o/", ""},
+        {"extract/o/top.dds", "ghi"},
+        {"extract/o/high.dds", "01"},
+        {"extract/o/minus16.dds", archive.substr(dataStart - 16, 4)}}}};
   run(c);
 }
 
@@ -242,24 +237,31 @@ TEST(HostileArchive, DataMissingFromTheArchiveLeavesAnExistingFileAsItWas) {
   };
   const RunCase cases[] = {
       {"size 0xFFFFFFFF with the data missing",
-       archiveOf({{"m/", {{"huge.dds", 0, 0xffffffff}, {"ok.dds", 0, 2}}}},
-                 kData),
-       keepMine, {},
-       "Arbo read\n"
-       "extract : extract/m/huge.dds ... failed\n"
-       "extract : extract/m/ok.dds ... done\n",
-       1,
-       {{"extract/", ""}, {"extract/m/", ""}, {"extract/m/huge.dds", "mine"},
-        {"extract/m/last.dds", "mine"}, {"extract/m/ok.dds", "01"}},
-       {"extract/m/huge.dds: data at bytes"}},
-      {"the last entry's data runs one byte past the end", cut, keepMine, {},
-       "Arbo read\n"
-       "extract : extract/m/first.dds ... done\n"
-       "extract : extract/m/last.dds ... failed\n",
-       1,
-       {{"extract/", ""}, {"extract/m/", ""}, {"extract/m/huge.dds", "mine"},
-        {"extract/m/last.dds", "mine"}, {"extract/m/first.dds", "0123"}},
-       {"extract/m/last.dds: data at bytes"}},
+       {archiveOf({{"m/", {{"huge.dds", 0, 0xffffffff}, {"ok.dds", 0, 2}}}},
+                  kData),
+        keepMine},
+       {"Arbo read\n"
+        "extract : extract/m/huge.dds ... failed\n"
+        "extract : extract/m/ok.dds ... done\n",
+        1,
+        {{"extract/", ""},
+         {"extract/m/", ""},
+         {"extract/m/huge.dds", "mine"},
+         {"extract/m/last.dds", "mine"},
+         {"extract/m/ok.dds", "01"}},
+        {"extract/m/huge.dds: data at bytes"}}},
+      {"the last entry's data runs one byte past the end",
+       {cut, keepMine},
+       {"Arbo read\n"
+        "extract : extract/m/first.dds ... done\n"
+        "extract : extract/m/last.dds ... failed\n",
+        1,
+        {{"extract/", ""},
+         {"extract/m/", ""},
+         {"extract/m/huge.dds", "mine"},
+         {"extract/m/last.dds", "mine"},
+         {"extract/m/first.dds", "0123"}},
+        {"extract/m/last.dds: data at bytes"}}},
   };
   for (const RunCase& c : cases) run(c);
 }
@@ -267,9 +269,9 @@ TEST(HostileArchive, DataMissingFromTheArchiveLeavesAnExistingFileAsItWas) {
 TEST(HostileArchive, AnIndexCutOffAnywhereExtractsNothing) {
   archive::PlannedArchive plan;
   std::string error;
-  ASSERT_TRUE(archive::planArchive(
-      std::string(3, '\0'), {{"tex/", "a.dds", 4}, {"ui/", "b.dds", 3}}, &plan,
-      &error));
+  ASSERT_TRUE(archive::planArchive(std::string(3, '\0'),
+                                   {{"tex/", "a.dds", 4}, {"ui/", "b.dds", 3}},
+                                   &plan, &error));
   const std::string full = fixture::buildArchive(
       {{"tex/", "a.dds", "0123"}, {"ui/", "b.dds", "abc"}});
   ASSERT_EQ(full.compare(0, plan.index.size(), plan.index), 0);
@@ -281,26 +283,27 @@ TEST(HostileArchive, AnIndexCutOffAnywhereExtractsNothing) {
     const bool complete = at == plan.index.size();
     names.push_back("the archive cut after " + std::to_string(at) + " bytes");
     RunCase c{names.back().c_str(),
-              archive,
-              [archive](const std::string& work) {
-                // The empty archive is written here: an empty row means none.
-                if (archive.empty())
-                  writeFile(work + "/" + fixture::kArchiveName, "");
-                makeFolders(work, {"extract", "extract/tex"});
-                writeFile(work + "/extract/tex/a.dds", "mine");
-              },
-              {},
-              complete ? "Arbo read\n"
-                         "extract : extract/tex/a.dds ... failed\n"
-                         "extract : extract/ui/b.dds ... failed\n"
-                       : "Arbo read\n",
-              1,
-              {{"extract/", ""}, {"extract/tex/", ""},
-               {"extract/tex/a.dds", "mine"}},
-              {complete ? "extract/ui/b.dds: data at bytes"
-                        : "00000000.cfsi: index truncated: the file ends at "
-                          "byte " + std::to_string(at) + ", inside "}};
-    if (archive.empty()) c.made[fixture::kArchiveName] = "";
+              {archive,
+               [archive](const std::string& work) {
+                 // The empty archive is written here: an empty row means none.
+                 if (archive.empty())
+                   writeFile(work + "/" + fixture::kArchiveName, "");
+                 makeFolders(work, {"extract", "extract/tex"});
+                 writeFile(work + "/extract/tex/a.dds", "mine");
+               }},
+              {complete ? "Arbo read\n"
+                          "extract : extract/tex/a.dds ... failed\n"
+                          "extract : extract/ui/b.dds ... failed\n"
+                        : "Arbo read\n",
+               1,
+               {{"extract/", ""},
+                {"extract/tex/", ""},
+                {"extract/tex/a.dds", "mine"}},
+               {complete ? "extract/ui/b.dds: data at bytes"
+                         : "00000000.cfsi: index truncated: the file ends at "
+                           "byte " +
+                               std::to_string(at) + ", inside "}}};
+    if (archive.empty()) c.expected.made[fixture::kArchiveName] = "";
     cases.push_back(c);
   }
   for (const RunCase& c : cases) run(c);
@@ -310,20 +313,21 @@ TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
   if (!fixture::systemHasFifos()) GTEST_SKIP() << "no FIFOs on this system";
   const RunCase c{
       "a FIFO that no one reads from at an output path",
-      archiveOf({{"f/", {{"x.dds", 0, 2}, {"y.dds", 1, 3}}}}, kData),
-      [](const std::string& work) {
-        makeFolders(work, {"extract", "extract/f"});
-        fixture::makeFifo(work + "/extract/f/x.dds");
-      },
-      {},
-      "Arbo read\n"
-      "extract : extract/f/x.dds ... failed\n"
-      "extract : extract/f/y.dds ... done\n",
-      1,
-      {{"extract/", ""}, {"extract/f/", ""}, {"extract/f/x.dds", "<special>"},
-       {"extract/f/y.dds", "ghi"}},
-      {"cannot create extract/f/x.dds: a FIFO, device or socket has that "
-       "name; left as it is"}};
+      {archiveOf({{"f/", {{"x.dds", 0, 2}, {"y.dds", 1, 3}}}}, kData),
+       [](const std::string& work) {
+         makeFolders(work, {"extract", "extract/f"});
+         fixture::makeFifo(work + "/extract/f/x.dds");
+       }},
+      {"Arbo read\n"
+       "extract : extract/f/x.dds ... failed\n"
+       "extract : extract/f/y.dds ... done\n",
+       1,
+       {{"extract/", ""},
+        {"extract/f/", ""},
+        {"extract/f/x.dds", "<special>"},
+        {"extract/f/y.dds", "ghi"}},
+       {"cannot create extract/f/x.dds: a FIFO, device or socket has that "
+        "name; left as it is"}}};
   run(c);
 }
 
@@ -339,63 +343,62 @@ TEST(HostileArchive, WhatHasAnOutputPathIsReplacedNeverWrittenThrough) {
   };
   const RunCase c{
       "links and files at output paths, to the archive and elsewhere",
-      archiveOf({{"t/",
-                  {{"hard-archive.dds", 0, 2},
-                   {"soft-archive.dds", 0, 3},
-                   {"hard-other.dds", 0, 4},
-                   {"soft-other.dds", 0, 5},
-                   {"full.dds", 0, 6},
-                   {"dangling.dds", 0, 7},
-                   {name255, 0, 8},
-                   {"empty.dds", 0, 0}}}},
-                kData),
-      [&](const std::string& work) {
-        makeFolders(work, {"extract", "extract/t"});
-        writeFile(work + "/other.txt", "other");
-        hardLinkAt(work, fixture::kArchiveName, "extract/t/hard-archive.dds");
-        linkAt(work, "../../00000000.cfsi", "extract/t/soft-archive.dds");
-        hardLinkAt(work, "other.txt", "extract/t/hard-other.dds");
-        linkAt(work, "../../other.txt", "extract/t/soft-other.dds");
-        linkAt(work, "/dev/full", "extract/t/full.dds");
-        linkAt(work, "nowhere", "extract/t/dangling.dds");
-        writeFile(work + "/extract/t/" + name255, "an older and longer file");
-        writeFile(work + "/extract/t/empty.dds", "not empty yet");
-      },
-      {},
-      "Arbo read\n"
-      "extract : extract/t/hard-archive.dds ... failed\n"
-      "extract : extract/t/soft-archive.dds ... done\n"
-      "extract : extract/t/hard-other.dds ... done\n"
-      "extract : extract/t/soft-other.dds ... done\n"
-      "extract : extract/t/full.dds ... done\n"
-      "extract : extract/t/dangling.dds ... done\n"
-      "extract : extract/t/" + name255 + " ... done\n"
-      "extract : extract/t/empty.dds ... done\n",
-      1,
-      // The archive is checked unchanged by the run itself.
-      {{"other.txt", "other"},
-       {"extract/", ""},
-       {"extract/t/", ""},
-       {"extract/t/hard-archive.dds",
-        archiveOf({{"t/",
-                    {{"hard-archive.dds", 0, 2},
-                     {"soft-archive.dds", 0, 3},
-                     {"hard-other.dds", 0, 4},
-                     {"soft-other.dds", 0, 5},
-                     {"full.dds", 0, 6},
-                     {"dangling.dds", 0, 7},
-                     {name255, 0, 8},
-                     {"empty.dds", 0, 0}}}},
-                  kData)},
-       {"extract/t/soft-archive.dds", "012"},
-       {"extract/t/hard-other.dds", "0123"},
-       {"extract/t/soft-other.dds", "01234"},
-       {"extract/t/full.dds", "012345"},
-       {"extract/t/dangling.dds", "0123456"},
-       {"extract/t/" + name255, "01234567"},
-       {"extract/t/empty.dds", ""}},
-      {"extract/t/hard-archive.dds: is the archive being extracted, not "
-       "overwritten"}};
+      {archiveOf({{"t/",
+                   {{"hard-archive.dds", 0, 2},
+                    {"soft-archive.dds", 0, 3},
+                    {"hard-other.dds", 0, 4},
+                    {"soft-other.dds", 0, 5},
+                    {"full.dds", 0, 6},
+                    {"dangling.dds", 0, 7},
+                    {name255, 0, 8},
+                    {"empty.dds", 0, 0}}}},
+                 kData),
+       [&](const std::string& work) {
+         makeFolders(work, {"extract", "extract/t"});
+         writeFile(work + "/other.txt", "other");
+         hardLinkAt(work, fixture::kArchiveName, "extract/t/hard-archive.dds");
+         linkAt(work, "../../00000000.cfsi", "extract/t/soft-archive.dds");
+         hardLinkAt(work, "other.txt", "extract/t/hard-other.dds");
+         linkAt(work, "../../other.txt", "extract/t/soft-other.dds");
+         linkAt(work, "/dev/full", "extract/t/full.dds");
+         linkAt(work, "nowhere", "extract/t/dangling.dds");
+         writeFile(work + "/extract/t/" + name255, "an older and longer file");
+         writeFile(work + "/extract/t/empty.dds", "not empty yet");
+       }},
+      {"Arbo read\n"
+       "extract : extract/t/hard-archive.dds ... failed\n"
+       "extract : extract/t/soft-archive.dds ... done\n"
+       "extract : extract/t/hard-other.dds ... done\n"
+       "extract : extract/t/soft-other.dds ... done\n"
+       "extract : extract/t/full.dds ... done\n"
+       "extract : extract/t/dangling.dds ... done\n"
+       "extract : extract/t/" +
+           name255 +
+           " ... done\n"
+           "extract : extract/t/empty.dds ... done\n",
+       1,  // The archive is checked unchanged by the run itself.
+       {{"other.txt", "other"},
+        {"extract/", ""},
+        {"extract/t/", ""},
+        {"extract/t/hard-archive.dds", archiveOf({{"t/",
+                                                   {{"hard-archive.dds", 0, 2},
+                                                    {"soft-archive.dds", 0, 3},
+                                                    {"hard-other.dds", 0, 4},
+                                                    {"soft-other.dds", 0, 5},
+                                                    {"full.dds", 0, 6},
+                                                    {"dangling.dds", 0, 7},
+                                                    {name255, 0, 8},
+                                                    {"empty.dds", 0, 0}}}},
+                                                 kData)},
+        {"extract/t/soft-archive.dds", "012"},
+        {"extract/t/hard-other.dds", "0123"},
+        {"extract/t/soft-other.dds", "01234"},
+        {"extract/t/full.dds", "012345"},
+        {"extract/t/dangling.dds", "0123456"},
+        {"extract/t/" + name255, "01234567"},
+        {"extract/t/empty.dds", ""}},
+       {"extract/t/hard-archive.dds: is the archive being extracted, not "
+        "overwritten"}}};
   run(c);
 }
 
@@ -409,52 +412,52 @@ TEST(HostileArchive, NoSymbolicLinkBelowTheOutputFolderIsFollowed) {
       "through it";
   const RunCase cases[] = {
       {"links to folders outside, inside, in the directory and in the name",
-       archiveOf({{"out/", {{"x.dds", 0, 2}}},
-                  {"a/b/c/", {{"y.dds", 0, 2}}},
-                  {"in/", {{"z.dds", 0, 2}}},
-                  {"real/", {{"l/w.dds", 0, 2}, {"ok.dds", 1, 3}}}},
-                 kData),
-       [&](const std::string& work) {
-         makeFolders(work, {"elsewhere", "extract", "extract/a",
-                            "extract/real", "extract/real/sub"});
-         linkAt(work, "../elsewhere", "extract/out");
-         linkAt(work, "../../elsewhere", "extract/a/b");
-         linkAt(work, "real", "extract/in");
-         linkAt(work, "sub", "extract/real/l");
-       },
-       {},
-       "Arbo read\n"
-       "extract : extract/out/x.dds ... failed\n"
-       "extract : extract/a/b/c/y.dds ... failed\n"
-       "extract : extract/in/z.dds ... failed\n"
-       "extract : extract/real/l/w.dds ... failed\n"
-       "extract : extract/real/ok.dds ... done\n",
-       1,
-       {{"elsewhere/", ""},
-        {"extract/", ""},
-        {"extract/out", "-> ../elsewhere"},
-        {"extract/a/", ""},
-        {"extract/a/b", "-> ../../elsewhere"},
-        {"extract/in", "-> real"},
-        {"extract/real/", ""},
-        {"extract/real/sub/", ""},
-        {"extract/real/l", "-> sub"},
-        {"extract/real/ok.dds", "ghi"}},
-       {"extract/out/x.dds: extract/out" + through,
-        "extract/a/b/c/y.dds: extract/a/b" + through,
-        "extract/in/z.dds: extract/in" + through,
-        "extract/real/l/w.dds: extract/real/l" + through}},
+       {archiveOf({{"out/", {{"x.dds", 0, 2}}},
+                   {"a/b/c/", {{"y.dds", 0, 2}}},
+                   {"in/", {{"z.dds", 0, 2}}},
+                   {"real/", {{"l/w.dds", 0, 2}, {"ok.dds", 1, 3}}}},
+                  kData),
+        [&](const std::string& work) {
+          makeFolders(work, {"elsewhere", "extract", "extract/a",
+                             "extract/real", "extract/real/sub"});
+          linkAt(work, "../elsewhere", "extract/out");
+          linkAt(work, "../../elsewhere", "extract/a/b");
+          linkAt(work, "real", "extract/in");
+          linkAt(work, "sub", "extract/real/l");
+        }},
+       {"Arbo read\n"
+        "extract : extract/out/x.dds ... failed\n"
+        "extract : extract/a/b/c/y.dds ... failed\n"
+        "extract : extract/in/z.dds ... failed\n"
+        "extract : extract/real/l/w.dds ... failed\n"
+        "extract : extract/real/ok.dds ... done\n",
+        1,
+        {{"elsewhere/", ""},
+         {"extract/", ""},
+         {"extract/out", "-> ../elsewhere"},
+         {"extract/a/", ""},
+         {"extract/a/b", "-> ../../elsewhere"},
+         {"extract/in", "-> real"},
+         {"extract/real/", ""},
+         {"extract/real/sub/", ""},
+         {"extract/real/l", "-> sub"},
+         {"extract/real/ok.dds", "ghi"}},
+        {"extract/out/x.dds: extract/out" + through,
+         "extract/a/b/c/y.dds: extract/a/b" + through,
+         "extract/in/z.dds: extract/in" + through,
+         "extract/real/l/w.dds: extract/real/l" + through}}},
       {"the output folder itself may be a link: it is followed",
-       archiveOf({{"t/", {{"x.dds", 0, 2}}}}, kData),
-       [&](const std::string& work) {
-         makeFolders(work, {"disk"});
-         linkAt(work, "disk", "extract");
-       },
-       {},
-       "Arbo read\nextract : extract/t/x.dds ... done\n",
-       0,
-       {{"extract", "-> disk"}, {"disk/", ""}, {"disk/t/", ""},
-        {"disk/t/x.dds", "01"}}},
+       {archiveOf({{"t/", {{"x.dds", 0, 2}}}}, kData),
+        [&](const std::string& work) {
+          makeFolders(work, {"disk"});
+          linkAt(work, "disk", "extract");
+        }},
+       {"Arbo read\nextract : extract/t/x.dds ... done\n",
+        0,
+        {{"extract", "-> disk"},
+         {"disk/", ""},
+         {"disk/t/", ""},
+         {"disk/t/x.dds", "01"}}}},
   };
   for (const RunCase& c : cases) run(c);
 }
@@ -471,39 +474,32 @@ TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
   const std::string refused = "Impossible d'ouvrir le fichierArbo read\n";
   const RunCase cases[] = {
       {"a FIFO that no one writes to",
-       "",
-       [](const std::string& work) {
-         fixture::makeFifo(work + "/" + fixture::kArchiveName);
-       },
-       {},
-       refused,
-       1,
-       {{fixture::kArchiveName, "<special>"}, {"extract/", ""}},
-       {"cannot open 00000000.cfsi: not a regular file"}},
+       {"",
+        [](const std::string& work) {
+          fixture::makeFifo(work + "/" + fixture::kArchiveName);
+        }},
+       {refused,
+        1,
+        {{fixture::kArchiveName, "<special>"}, {"extract/", ""}},
+        {"cannot open 00000000.cfsi: not a regular file"}}},
       {"a link to a device",
-       "",
-       link("/dev/zero"),
-       {},
-       refused,
-       1,
-       {{fixture::kArchiveName, "-> /dev/zero"}, {"extract/", ""}},
-       {"cannot open 00000000.cfsi: not a regular file"}},
+       {"", link("/dev/zero")},
+       {refused,
+        1,
+        {{fixture::kArchiveName, "-> /dev/zero"}, {"extract/", ""}},
+        {"cannot open 00000000.cfsi: not a regular file"}}},
       {"a link to a folder",
-       "",
-       link("/"),
-       {},
-       refused,
-       1,
-       {{fixture::kArchiveName, "-> /"}, {"extract/", ""}},
-       {"cannot open 00000000.cfsi: Is a directory"}},
+       {"", link("/")},
+       {refused,
+        1,
+        {{fixture::kArchiveName, "-> /"}, {"extract/", ""}},
+        {"cannot open 00000000.cfsi: Is a directory"}}},
       {"a link to nothing",
-       "",
-       link("missing.cfsi"),
-       {},
-       refused,
-       1,
-       {{fixture::kArchiveName, "-> missing.cfsi"}, {"extract/", ""}},
-       {"cannot open 00000000.cfsi: No such file or directory"}},
+       {"", link("missing.cfsi")},
+       {refused,
+        1,
+        {{fixture::kArchiveName, "-> missing.cfsi"}, {"extract/", ""}},
+        {"cannot open 00000000.cfsi: No such file or directory"}}},
   };
   for (const RunCase& c : cases) run(c);
 }

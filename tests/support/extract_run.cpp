@@ -32,19 +32,21 @@ Tree expectedTree(const std::string& archive, const Tree& made) {
 
 void run(const RunCase& c) {
   SCOPED_TRACE(c.what);
+  const RunInput& in = c.input;
+  const RunExpectation& expected = c.expected;
   ScratchDir scratch;
   const std::string work = scratch.at("work");
   makeFolder(work);
-  if (!c.archive.empty()) writeFile(work + "/" + kArchiveName, c.archive);
-  if (c.prepare) c.prepare(work);
+  if (!in.archive.empty()) writeFile(work + "/" + kArchiveName, in.archive);
+  if (in.prepare) in.prepare(work);
 
   const ProcessResult result =
-      runProcess(EXTRACTGAMEFILE_BINARY, work, c.options);
+      runProcess(EXTRACTGAMEFILE_BINARY, work, in.options);
   EXPECT_EQ(result.signal, 0);
-  EXPECT_EQ(result.out, c.out);
-  EXPECT_EQ(result.exitStatus, c.status);
-  EXPECT_EQ(treeOf(scratch.path()), expectedTree(c.archive, c.made));
-  if (c.status == 0) {
+  EXPECT_EQ(result.out, expected.out);
+  EXPECT_EQ(result.exitStatus, expected.status);
+  EXPECT_EQ(treeOf(scratch.path()), expectedTree(in.archive, expected.made));
+  if (expected.status == 0) {
     EXPECT_EQ(result.err, "");
   }
   for (const char byte : result.err) {
@@ -52,7 +54,7 @@ void run(const RunCase& c) {
     EXPECT_TRUE(byte == '\n' || (b >= 0x20 && b != 0x7f))
         << "control byte " << int{b} << " on stderr: " << result.err;
   }
-  for (const std::string& error : c.errors)
+  for (const std::string& error : expected.errors)
     EXPECT_NE(result.err.find("extractGameFile: " + error), std::string::npos)
         << "stderr: " << result.err << "wanted: " << error;
 }

@@ -24,23 +24,34 @@ std::string archiveOf(const std::vector<RawDirectory>& directories,
 // Options for a child whose files may not grow past |bytes|.
 ProcessOptions fileSizeLimit(long bytes);
 
+// What a run starts from.
+struct RunInput {
+  std::string archive;                                   // empty: no archive
+  std::function<void(const std::string&)> prepare = {};  // gets the work folder
+  ProcessOptions options = {};
+};
+
+// What a run must give.
+struct RunExpectation {
+  std::string out;  // standard output, exactly
+  int status = 0;
+  Tree made = {};                        // below the work folder, archive aside
+  std::vector<std::string> errors = {};  // each must appear on stderr
+};
+
 struct RunCase {
   const char* what;
-  std::string archive;                              // empty: no archive
-  std::function<void(const std::string&)> prepare;  // gets the work folder
-  ProcessOptions options;
-  std::string out;
-  int status;
-  Tree made;                        // below the work folder, archive aside
-  std::vector<std::string> errors;  // each must appear on stderr
+  RunInput input;
+  RunExpectation expected;
 };
 
 // Runs extractGameFile (EXTRACTGAMEFILE_BINARY) in "work/" of a fresh
-// scratch folder that holds |c.archive| as the archive, after |c.prepare|,
-// and checks the result with GoogleTest expectations. The whole scratch
-// folder must end up as the work folder, the archive unchanged and |c.made|:
-// nothing may appear beside the work folder. Whatever the case, standard
-// error holds no control byte but line ends, and is empty on exit status 0.
+// scratch folder that holds |c.input.archive| as the archive, after
+// |c.input.prepare|, and checks the result with GoogleTest expectations. The
+// whole scratch folder must end up as the work folder, the archive unchanged
+// and |c.expected.made|: nothing may appear beside the work folder. Whatever
+// the case, standard error holds no control byte but line ends, and is empty
+// on exit status 0.
 void run(const RunCase& c);
 
 }  // namespace fixture

@@ -19,14 +19,14 @@ struct ProcessResult {
 struct ProcessOptions {
   std::vector<std::string> args;  // after argv[0]
   bool closeStdout = false;       // start with descriptor 1 closed
-  std::string stdoutPath;         // when set, standard output goes there
+  std::string stdoutPath = "";    // when set, standard output goes there
   bool stdoutAppends = false;     // ... opened for appending, as ">>" does
   bool stdoutToTerminal = false;  // a pseudo-terminal; |out| is what it got
   bool stdoutToDeadPipe = false;  // a pipe whose reader has already gone
   long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes
   // Called with the child's process id once it runs, before it is waited
   // for: to act on it from outside, as a user would.
-  std::function<void(int pid)> whileRunning;
+  std::function<void(int pid)> whileRunning = {};
 };
 
 // For ProcessOptions::whileRunning: sends |sig| to the child as soon as a

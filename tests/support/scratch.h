@@ -31,11 +31,22 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 void makeFolder(const std::string& path);
 
+// Makes each of |folders|, paths relative to |root|, in order: a folder
+// comes before the folders inside it.
+void makeFolders(const std::string& root,
+                 const std::vector<std::string>& folders);
+
 // Everything below |root|, by path relative to it: folders with a final "/"
 // and an empty value, files with their bytes, symbolic links as "-> target",
 // anything else (a FIFO, a device) as "<special>", without opening it.
 using Tree = std::map<std::string, std::string>;
 Tree treeOf(const std::string& root);
+
+// Makes below |root| what |tree| lists in treeOf's form, folders (a final
+// "/") and files (every value is the file's bytes), making |root| and every
+// missing folder on the way; what is there already stays. Throws when
+// something cannot be made.
+void writeTree(const std::string& root, const Tree& tree);
 
 // Files and folders by path, throwing std::runtime_error when the system
 // refuses.
