@@ -187,6 +187,11 @@ IndexStatus readIndex(const std::string& path, IndexVisitor* visitor,
   return IndexStatus::kComplete;
 }
 
+bool sameIndexFile(const IndexPositions& a, const IndexPositions& b) {
+  return a.identity == b.identity && a.archiveSize == b.archiveSize &&
+         a.indexEnd == b.indexEnd && a.dataStart == b.dataStart;
+}
+
 bool reportIndexStatus(const std::string& path, IndexStatus status,
                        const std::string& error, const char* consequence) {
   switch (status) {

@@ -88,6 +88,11 @@ struct IndexPositions {
   platform::FileIdentity identity;  // the file the index was read from
 };
 
+// True when two reads of an index found the same file with the same
+// positions: a command that reads an index in several passes checks each
+// pass against the first with it.
+bool sameIndexFile(const IndexPositions& a, const IndexPositions& b);
+
 // What readIndex shows of an index: each record as it is stored, in file
 // order, as soon as it has been read in full. The reader keeps no record
 // itself, so a caller that handles each entry as it comes holds one record

@@ -78,15 +78,9 @@ int runCat(const std::string& archivePath,
   const archive::IndexStatus status = archive::readIndex(
       archivePath, &index, &error,
       [&selection](const fileInfo& entry) { return selection.takes(entry); });
-  if (status == archive::IndexStatus::kUnopenable) {
-    reportError("cannot open " + printable(archivePath) + ": " + error);
+  if (!archive::reportIndexStatus(archivePath, status, error,
+                                  "nothing was written"))
     return 1;
-  }
-  if (status != archive::IndexStatus::kComplete) {
-    reportError(printable(archivePath) + ": " + error +
-                "; nothing was written");
-    return 1;
-  }
   bool ok = selection.reportUnmatched() == 0;
 
   std::int64_t size = -1;

@@ -47,14 +47,9 @@ bool openSide(Side* side) {
   std::string error;
   const archive::IndexStatus status =
       archive::readIndex(side->archivePath, &side->index, &error);
-  if (status == archive::IndexStatus::kUnopenable) {
-    reportError("cannot open " + shown + ": " + error);
+  if (!archive::reportIndexStatus(side->archivePath, status, error,
+                                  "nothing was compared"))
     return false;
-  }
-  if (status != archive::IndexStatus::kComplete) {
-    reportError(shown + ": " + error + "; nothing was compared");
-    return false;
-  }
   side->fd = platform::openRegularFile(side->archivePath, &side->size, &error);
   if (side->fd < 0) {
     reportError("cannot open " + shown + ": " + error);
@@ -234,11 +229,8 @@ DiffStatus runDiff(const DiffOptions& options) {
                         std::to_string(tally.same) + " unchanged";
   if (tally.notCompared > 0)
     summary += ", " + std::to_string(tally.notCompared) + " not compared";
-  reportError(summary);
-  if (!std::cout) {
-    reportError("standard output: write error");
-    return kDiffTrouble;
-  }
+  reportInfo(summary);
+  if (!standardOutputWritten()) return kDiffTrouble;
   if (tally.notCompared > 0) return kDiffTrouble;
   return tally.added + tally.removed + tally.changed > 0 ? kDiffDifferent
                                                          : kDiffSame;

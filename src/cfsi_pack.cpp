@@ -1,12 +1,10 @@
 #include "cfsi_pack.h"
 
-#include <map>
-#include <set>
-
-#include "archive_records.h"
+#include "archive_index.h"
 #include "archive_writer.h"
 #include "copy_range.h"
 #include "entry_paths.h"
+#include "path_set.h"
 #include "platform.h"
 #include "replacing_file.h"
 #include "report.h"
@@ -99,14 +97,20 @@ bool copyFromFile(const Source& source, int out, std::string* error) {
     *error = "cannot read " + printable(source.path) + ": " + *error;
     return false;
   }
-  bool ok = true;
-  if (static_cast<std::uint64_t>(size) != source.size) {
-    // The index already gives the size it had when the tree was listed.
-    *error = printable(source.path) + ": changed size while being packed";
-    ok = false;
-  } else if (!copyRange(in, 0, source.size, out, error)) {
-    *error = printable(source.path) + ": " + *error;
-    ok = false;
+  // The index already gives the size the file had when the tree was
+  // listed, so a file that changes size fails the pack, whether it changed
+  // before the copy or during it (the copy then runs short, or the file
+  // ends up longer than what was copied); the message names the file.
+  const auto sameSize = [&] {
+    std::int64_t now;
+    return platform::sizeOfOpenFile(in, &now) &&
+           static_cast<std::uint64_t>(now) == source.size;
+  };
+  bool ok = static_cast<std::uint64_t>(size) == source.size &&
+            copyRange(in, 0, source.size, out, error) && sameSize();
+  if (!ok) {
+    *error = printable(source.path) + ": " +
+             (sameSize() ? *error : "changed size while being packed");
   }
   platform::closeFile(in);
   return ok;
@@ -162,31 +166,21 @@ bool listSources(const std::string& root, std::vector<TreeFile>* files) {
   return true;
 }
 
-// Plans the archive of |entries| with planArchiveWithRecords' rules (record
-// sizes as given) or planArchive's (when |stored| is null), writes it with
+// Plans the archive of |entries| with planArchive's rules, writes it with
 // each entry's bytes from its source, and says why when it cannot. Returns
 // whether the archive was written.
 bool planAndWrite(const PackOptions& options,
                   const std::vector<archive::PlannedEntry>& entries,
-                  const std::vector<Source>& sources,
-                  const archive::StoredIndex* stored,
-                  const std::vector<std::size_t>& recordSizes) {
+                  const std::vector<Source>& sources) {
   archive::PlannedArchive plan;
   std::string error;
-  const bool planned =
-      stored == nullptr
-          ? archive::planArchive(std::string(archive::kLeadingBytes, '\0'),
-                                 entries, &plan, &error)
-          : archive::planArchiveWithRecords(stored->leadingBytes, entries,
-                                            recordSizes, stored->terminatorName,
-                                            &plan, &error);
-  if (!planned) {
+  if (!archive::planArchive(std::string(archive::kLeadingBytes, '\0'), entries,
+                            &plan, &error)) {
     reportError(printable(error) +
                 "; the archive cannot hold it, no archive written");
     return false;
   }
-  if (!writeArchive(options.output, plan, sources,
-                    stored == nullptr ? "" : options.like, &error)) {
+  if (!writeArchive(options.output, plan, sources, "", &error)) {
     reportError(error + "; no archive written");
     return false;
   }
@@ -204,7 +198,7 @@ int packTree(const PackOptions& options, const std::string& root) {
     sources.push_back({root + "/" + file.directory + file.name, 0, file.size});
     bytes += file.size;
   }
-  if (!planAndWrite(options, entries, sources, nullptr, {})) return 1;
+  if (!planAndWrite(options, entries, sources)) return 1;
   reportInfo(std::to_string(files.size()) +
              (files.size() == 1 ? " file, " : " files, ") +
              std::to_string(bytes) + " bytes packed into " +
@@ -212,72 +206,183 @@ int packTree(const PackOptions& options, const std::string& root) {
   return 0;
 }
 
-// The repack of an old archive's entries: what each becomes, and where its
-// bytes come from.
-struct Repack {
-  std::vector<archive::PlannedEntry> entries;
-  std::vector<std::size_t> recordSizes;
-  std::vector<Source> sources;
-  std::size_t fromTree = 0;
-  std::set<std::string> usedFiles;  // normalEntryPath of the tree files used
+// The files of the tree by their path in normalEntryPath's form, so that an
+// entry finds its file under whatever spelling of its path the index holds,
+// as extraction wrote it. Only files listTree found can replace an entry: it
+// never follows a symbolic link and never yields a ".." level, so an
+// entry's path cannot lead a repack to read outside the tree. The paths are
+// held as PathSet holds them, and a match is confirmed on the path itself.
+class TreeLookup {
+ public:
+  explicit TreeLookup(const std::vector<TreeFile>& files)
+      : files_(files), set_(files.size()), used_(files.size(), false) {
+    std::uint32_t first;
+    for (std::size_t i = 0; i < files.size(); ++i)
+      set_.insert(pathOf(i), static_cast<std::uint32_t>(i), &first);
+  }
+
+  // The file for |entry|, or null; the file counts as used from then on.
+  const TreeFile* find(const fileInfo& entry) {
+    if (!isSafeEntryPath(entry.directory, entry.name)) return nullptr;
+    const std::string path = normalOutputPath(entry);
+    std::uint32_t i;
+    if (!set_.find(path, &i)) return nullptr;
+    if (pathOf(i) != path) {
+      // Two paths with one hash: rare enough for a walk through all.
+      for (i = 0; i < files_.size() && pathOf(i) != path; ++i) {
+      }
+      if (i == files_.size()) return nullptr;
+    }
+    used_[i] = true;
+    return &files_[i];
+  }
+
+  bool used(std::size_t i) const { return used_[i]; }
+  std::string pathOf(std::size_t i) const {
+    return normalEntryPath(files_[i].directory + files_[i].name);
+  }
+
+ private:
+  const std::vector<TreeFile>& files_;
+  PathSet set_;
+  std::vector<bool> used_;
 };
 
-// Plans every entry of |old| in index order, from the file of |files| at its
-// path when there is one and from the old archive otherwise. Returns false,
-// after saying why, for an entry that has neither.
-bool planRepack(const PackOptions& options, const std::string& root,
-                const archive::StoredIndex& old,
-                const std::vector<TreeFile>& files, Repack* repack) {
-  // Only files listTree found can replace an entry: it never follows a
-  // symbolic link and never yields a ".." level, so an entry's path cannot
-  // lead a repack to read outside the tree.
-  // Keyed by normalEntryPath: an entry finds its file under whatever
-  // spelling of its path the index holds, as extraction wrote it.
-  std::map<std::string, const TreeFile*> inTree;
-  for (const TreeFile& file : files)
-    inTree[normalEntryPath(file.directory + file.name)] = &file;
+// Repacks an old archive in two passes over its index, holding no entry:
+// the first writes the new index as the old one is read (the same records
+// and names; offsets and sizes of the new layout), the second the data.
+// Both passes take the same decisions, from the same tree listing.
+class Repacker : public archive::IndexVisitor {
+ public:
+  Repacker(const PackOptions& options, const std::string& root,
+           const archive::IndexPositions& old, TreeLookup* tree, int oldFd,
+           int out)
+      : options_(options),
+        root_(root),
+        old_(old),
+        tree_(tree),
+        oldFd_(oldFd),
+        out_(out) {}
 
-  const std::vector<fileInfo>& oldEntries = old.index.entries;
-  std::size_t i = 0;
-  for (const archive::RawDirectoryRecord& record : old.records) {
-    repack->recordSizes.push_back(record.files.size());
-    for (const archive::RawFileRecord& raw : record.files) {
-      const fileInfo& entry = oldEntries[i++];
-      archive::PlannedEntry planned{entry.directory, entry.name, entry.size,
-                                    raw.storedOffset};
-      Source source;
-      const auto found = isSafeEntryPath(entry.directory, entry.name)
-                             ? inTree.find(normalOutputPath(entry))
-                             : inTree.end();
-      if (found != inTree.end()) {
-        source.path = root + "/" + found->first;
-        planned.size = found->second->size;
-        repack->usedFiles.insert(found->first);
-        ++repack->fromTree;
-      } else if (archive::dataInsideArchive(old.index.dataStart, entry,
-                                            old.index.archiveSize)) {
-        source.archiveStart = archive::entryStart(old.index.dataStart, entry);
-      } else {
-        reportError("entry " + std::to_string(i) + " (" +
-                    printable(entry.directory + entry.name) + ") of " +
-                    printable(options.like) +
-                    ": its data lies outside the archive and " +
-                    printable(options.dir) +
-                    " has no file for it; no archive written");
-        return false;
-      }
-      source.size = planned.size;
-      repack->entries.push_back(planned);
-      repack->sources.push_back(source);
-    }
+  // Starts a pass: the index when |data| is false, the data otherwise.
+  void startPass(bool data) {
+    data_ = data;
+    entries_ = fromTree_ = 0;
+    nextOffset_ = position_ = 0;
   }
-  return true;
+
+  void leadingBytes(const std::string& bytes) override {
+    if (!data_) buffer_ += bytes;
+  }
+  void directoryRecord(const std::string& name, unsigned count) override {
+    if (!data_) archive::appendDirectoryHeader(&buffer_, name, count);
+  }
+  void terminatingRecord(const std::string& name) override {
+    if (!data_) archive::appendDirectoryHeader(&buffer_, name, 0);
+  }
+  void fileRecord(fileInfo& entry, std::uint32_t storedOffset) override;
+
+  // Writes what the index pass left in its buffer. False on a failure.
+  bool flush() {
+    if (failed_) return false;
+    if (!writeAll(out_, buffer_.data(), buffer_.size(), &error_)) {
+      failed_ = true;
+      return false;
+    }
+    buffer_.clear();
+    return true;
+  }
+
+  bool failed() const { return failed_; }
+  const std::string& error() const { return error_; }
+  std::size_t entries() const { return entries_; }
+  std::size_t fromTree() const { return fromTree_; }
+
+ private:
+  void fail(const std::string& error) {
+    if (!failed_) error_ = error;
+    failed_ = true;
+  }
+
+  const PackOptions& options_;
+  const std::string& root_;
+  const archive::IndexPositions& old_;
+  TreeLookup* tree_;
+  int oldFd_;
+  int out_;
+  bool data_ = false;
+  bool failed_ = false;
+  std::string error_;
+  std::string buffer_;
+  std::size_t entries_ = 0;
+  std::size_t fromTree_ = 0;
+  std::uint64_t nextOffset_ = 0;  // where the next entry's data goes
+  std::uint64_t position_ = 0;    // how much of the data area is written
+};
+
+void Repacker::fileRecord(fileInfo& entry, std::uint32_t storedOffset) {
+  ++entries_;
+  if (failed_) return;
+  const TreeFile* file = tree_->find(entry);
+  const std::string path = entry.directory + entry.name;
+  std::uint64_t size = entry.size;
+  if (file != nullptr) {
+    size = file->size;
+    ++fromTree_;
+  } else if (!archive::dataInsideArchive(old_.dataStart, entry,
+                                         old_.archiveSize)) {
+    fail("entry " + std::to_string(entries_) + " (" + printable(path) +
+         ") of " + printable(options_.like) +
+         ": its data lies outside the archive and " + printable(options_.dir) +
+         " has no file for it");
+    return;
+  }
+  const std::uint64_t offset = nextOffset_;
+  nextOffset_ = offset + size;
+  nextOffset_ += static_cast<std::uint64_t>(
+      archive::alignmentGap(static_cast<std::int64_t>(nextOffset_)));
+  if (!data_) {
+    // The largest byte offset a stored offset reaches without turning
+    // negative: 2^27 - 1 units. The ignored top bits are kept as they were.
+    const std::uint64_t maxOffset = ((std::uint64_t{1} << 27) - 1)
+                                    << archive::kOffsetUnitShift;
+    if (size > UINT32_MAX) {
+      fail(printable("file of 4 GiB or more: " + path) +
+           "; the archive cannot hold it");
+    } else if (offset > maxOffset) {
+      fail(printable("data beyond the 2 GiB an offset can reach: " + path) +
+           "; the archive cannot hold it");
+    } else {
+      archive::appendFileRecord(
+          &buffer_, entry.name,
+          static_cast<std::uint32_t>(offset >> archive::kOffsetUnitShift) |
+              (storedOffset & 0xf0000000u),
+          static_cast<std::uint32_t>(size));
+      if (buffer_.size() >= 64 * 1024) flush();
+    }
+    return;
+  }
+  if (!writeZeros(out_, offset - position_, &error_)) {
+    failed_ = true;
+    return;
+  }
+  if (file != nullptr) {
+    Source source{root_ + "/" + file->directory + file->name, 0, size};
+    if (!copyFromFile(source, out_, &error_)) failed_ = true;
+  } else if (!copyRange(oldFd_, archive::entryStart(old_.dataStart, entry),
+                        size, out_, &error_)) {
+    error_ = printable(options_.like) + ": " + error_;
+    failed_ = true;
+  }
+  position_ = offset + size;
 }
 
 int repackLike(const PackOptions& options, const std::string& root) {
-  archive::StoredIndex old;
+  // Where the old archive's stretches lie, and whether its index is whole.
+  archive::IndexVisitor nothing;
+  archive::IndexPositions old;
   std::string error;
-  if (archive::readStoredIndex(options.like, &old, &error) !=
+  if (archive::readIndex(options.like, &nothing, &old, &error) !=
       archive::IndexStatus::kComplete) {
     reportError(printable(options.like) + ": " + error +
                 "; no archive written");
@@ -285,23 +390,76 @@ int repackLike(const PackOptions& options, const std::string& root) {
   }
   std::vector<TreeFile> files;
   if (!listSources(root, &files)) return 1;
-  Repack repack;
-  if (!planRepack(options, root, old, files, &repack)) return 1;
-  for (const TreeFile& file : files) {
-    const std::string path = file.directory + file.name;
-    if (repack.usedFiles.count(normalEntryPath(path)) == 0)
-      reportWarning(printable(root + "/" + path) + ": not listed in " +
-                    printable(options.like) + ", not added");
-  }
-  if (!planAndWrite(options, repack.entries, repack.sources, &old,
-                    repack.recordSizes))
+  TreeLookup tree(files);
+
+  // The data is copied through an open of its own, which must be the file
+  // whose index was read.
+  std::int64_t oldSize;
+  const int oldFd = platform::openRegularFile(options.like, &oldSize, &error);
+  if (oldFd < 0) {
+    reportError("cannot read " + printable(options.like) + ": " + error +
+                "; no archive written");
     return 1;
-  const std::size_t count = repack.entries.size();
-  reportInfo(std::to_string(count) + (count == 1 ? " entry" : " entries") +
+  }
+  platform::FileIdentity oldIdentity;
+  if (!platform::identityOf(oldFd, &oldIdentity) ||
+      !(oldIdentity == old.identity) || oldSize != old.archiveSize) {
+    platform::closeFile(oldFd);
+    reportError(printable(options.like) +
+                ": the archive changed while it was read; no archive written");
+    return 1;
+  }
+  ReplacingFile file;
+  if (!file.open(options.output, &error)) {
+    platform::closeFile(oldFd);
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  Repacker repacker(options, root, old, &tree, oldFd, file.fd());
+  const std::string changed =
+      printable(options.like) + ": the archive changed while it was read";
+  bool ok = true;
+  std::size_t entries = 0;
+  for (const bool data : {false, true}) {
+    repacker.startPass(data);
+    archive::IndexPositions again;
+    const bool whole =
+        archive::readIndex(options.like, &repacker, &again, &error) ==
+            archive::IndexStatus::kComplete &&
+        archive::sameIndexFile(again, old) &&
+        (!data || repacker.entries() == entries);
+    entries = repacker.entries();
+    if (!data) {
+      ok = repacker.flush() &&
+           writeZeros(file.fd(), old.dataStart - old.indexEnd, &error);
+    }
+    ok = ok && !repacker.failed();
+    if (!ok) {
+      error = repacker.failed() ? repacker.error() : error;
+      break;
+    }
+    if (!whole) {
+      error = changed;
+      ok = false;
+      break;
+    }
+  }
+  platform::closeFile(oldFd);
+  if (ok) ok = file.commit(&error);
+  if (!ok) {
+    reportError(error + "; no archive written");
+    return 1;
+  }
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (!tree.used(i))
+      reportWarning(printable(root + "/" + files[i].directory + files[i].name) +
+                    ": not listed in " + printable(options.like) +
+                    ", not added");
+  reportInfo(std::to_string(entries) + (entries == 1 ? " entry" : " entries") +
              " packed into " + printable(options.output) + ": " +
-             std::to_string(repack.fromTree) + " from " +
+             std::to_string(repacker.fromTree()) + " from " +
              printable(options.dir) + ", " +
-             std::to_string(count - repack.fromTree) + " from " +
+             std::to_string(entries - repacker.fromTree()) + " from " +
              printable(options.like));
   return 0;
 }

@@ -236,7 +236,7 @@ bool eachEntryAgain(const std::string& archivePath, const archive::Index& index,
         return false;
       });
   return status == archive::IndexStatus::kComplete &&
-         again.indexEnd == index.indexEnd && seen == entries;
+         archive::sameIndexFile(again, index) && seen == entries;
 }
 
 // The checks of every entry, then the overlap notes, each in a pass of its

@@ -138,6 +138,20 @@ std::size_t maxNameLength();
 // |path| to its name. Returns the descriptor or -1.
 int createUniqueFile(const std::string& prefix, std::string* path);
 
+// Creates a new file in the folder |folder| that has no name yet: open for
+// writing, seen by no one, and gone by itself when the program ends (on
+// any signal, a kill that cannot be caught included) before nameFile gave
+// it one. Returns the descriptor, or -1 where the system or the folder's
+// file system has no such files: the caller then writes under a name of
+// its own (createUniqueFile) and removes it when it must.
+int createNamelessFile(const std::string& folder);
+
+// Gives the file |fd| that createNamelessFile made the name |path|, which
+// must name nothing yet. Returns false when it could not: |nameTaken| then
+// says whether the reason is that something is at |path|, and lastError()
+// gives the reason.
+bool nameFile(int fd, const std::string& path, bool* nameTaken);
+
 // Gives the file |fd| the access a new file gets (0666 less the umask) and
 // waits until its bytes are on the disk. Returns false when either fails.
 bool finishFile(int fd);
@@ -300,6 +314,15 @@ bool listFolder(const std::string& path, std::vector<FolderItem>* items,
 // Sets |kind| to the kind of what |path| names, following symbolic links.
 // Returns false when nothing can be examined there.
 bool kindOf(const std::string& path, FileKind* kind);
+
+// Sets |kind| to the kind of what |path| names itself: a symbolic link is a
+// kSymbolicLink, whatever it points at. Returns false when nothing is there
+// or it cannot be examined.
+bool kindOfItself(const std::string& path, FileKind* kind);
+
+// Sets |size| to the length in bytes that the open file |fd| has now.
+// Returns false when it cannot be told.
+bool sizeOfOpenFile(int fd, std::int64_t* size);
 
 // Sets |real| to the absolute path of |path| with every symbolic link, "."
 // and ".." level resolved. |path| must exist. Returns false when it cannot.

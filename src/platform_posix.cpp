@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform.h"
 
@@ -175,6 +176,30 @@ int createUniqueFile(const std::string& prefix, std::string* path) {
   return ::mkostemp(&(*path)[0], O_CLOEXEC);
 }
 
+int createNamelessFile(const std::string& folder) {
+#if defined(O_TMPFILE)
+  // nameFile links through /proc; without it the file could never be named.
+  if (::access("/proc/self/fd", F_OK) != 0) return -1;
+  // Refused (EOPNOTSUPP, EISDIR, EINVAL) where the file system or the kernel
+  // has no such files; the caller then falls back to a named file.
+  return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  (void)folder;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+
+bool nameFile(int fd, const std::string& path, bool* nameTaken) {
+  // The descriptor's own link under /proc: linking the file through it needs
+  // no privilege, where linkat with AT_EMPTY_PATH does.
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const bool named = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(),
+                              AT_SYMLINK_FOLLOW) == 0;
+  *nameTaken = !named && errno == EEXIST;
+  return named;
+}
+
 bool finishFile(int fd) {
   const mode_t mode = 0666 & ~currentUmask();
   return ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
@@ -235,6 +260,20 @@ bool kindOf(const std::string& path, FileKind* kind) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
   *kind = kindOfMode(st.st_mode);
+  return true;
+}
+
+bool kindOfItself(const std::string& path, FileKind* kind) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  *kind = kindOfMode(st.st_mode);
+  return true;
+}
+
+bool sizeOfOpenFile(int fd, std::int64_t* size) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  *size = st.st_size;
   return true;
 }
 

@@ -59,7 +59,7 @@ void ProgressBar::draw() {
   const int filled = static_cast<int>(fraction * kBarWidth);
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.resize(kBarWidth, '.');
-  std::fprintf(stderr, "\r[%s] %3d%%  %zu/%zu files", bar.c_str(),
+  std::fprintf(stderr, "\rcfsi: [%s] %3d%%  %zu/%zu files", bar.c_str(),
                static_cast<int>(fraction * 100), doneFiles_.load(),
                totalFiles_);
   std::fflush(stderr);

@@ -2,8 +2,10 @@
 
 #include <csignal>
 #include <cstring>
+#include <random>
 
 #include "platform.h"
+#include "report.h"
 
 namespace {
 
@@ -18,44 +20,137 @@ extern "C" void removeTempAndDie(int signal) {
   std::raise(signal);
 }
 
+const char kTempPrefix[] = ".cfsi-";
+
+const char* kindName(platform::FileKind kind) {
+  switch (kind) {
+    case platform::FileKind::kFile:
+      return "file";
+    case platform::FileKind::kFolder:
+      return "folder";
+    case platform::FileKind::kSymbolicLink:
+      return "symbolic link";
+    case platform::FileKind::kNamedPipe:
+      return "named pipe";
+    case platform::FileKind::kSocket:
+      return "socket";
+    case platform::FileKind::kCharacterDevice:
+      return "character device";
+    case platform::FileKind::kBlockDevice:
+      return "block device";
+    case platform::FileKind::kOther:
+      break;
+  }
+  return "special file";
+}
+
 }  // namespace
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
+bool ReplacingFile::checkTarget(std::string* error) const {
+  platform::FileKind kind;
+  if (!platform::kindOfItself(target_, &kind) ||
+      kind == platform::FileKind::kFile)
+    return true;
+  *error = printable(target_) + ": is a " + kindName(kind) +
+           ", not a regular file; it is left as it is";
+  return false;
+}
+
 bool ReplacingFile::open(const std::string& target, std::string* error) {
   target_ = target;
-  const std::string prefix = target + ".tmp-";
-  // The name chosen has six more bytes, and the buffer needs its end.
-  if (prefix.size() + 6 >= sizeof pendingTemp) {
-    *error = "cannot create a file beside " + target + ": path too long";
+  const std::size_t slash = target.rfind('/');
+  folder_ = slash == std::string::npos ? "."
+            : slash == 0               ? "/"
+                                       : target.substr(0, slash);
+  if (!checkTarget(error)) return false;
+  if (folder_.size() + sizeof kTempPrefix + 8 >= sizeof pendingTemp) {
+    *error =
+        "cannot create a file beside " + printable(target) + ": path too long";
     return false;
   }
-  fd_ = platform::createUniqueFile(prefix, &temp_);
-  if (fd_ < 0) {
-    temp_.clear();
-    *error = "cannot create a file beside " + target + ": " +
-             platform::lastErrorText();
-    return false;
+  fd_ = platform::createNamelessFile(folder_);
+  nameless_ = fd_ >= 0;
+  if (!nameless_) {
+    fd_ = platform::createUniqueFile(folder_ + "/" + kTempPrefix, &temp_);
+    if (fd_ < 0) {
+      temp_.clear();
+      *error = "cannot create a file beside " + printable(target) + ": " +
+               platform::lastErrorText();
+      return false;
+    }
+    rememberTemporary();
   }
+  return true;
+}
+
+void ReplacingFile::rememberTemporary() {
   std::memcpy(pendingTemp, temp_.c_str(), temp_.size() + 1);
   havePendingTemp = 1;
   platform::catchStopSignals(removeTempAndDie);
-  return true;
+}
+
+// A nameless file cannot take a name that is in use, so it is first given a
+// temporary one, which the rename then moves over the target.
+bool ReplacingFile::nameTemporary(std::string* error) {
+  std::random_device random;
+  const char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_ = folder_ + "/" + kTempPrefix;
+    for (int i = 0; i < 6; ++i) temp_ += kLetters[random() % 62];
+    bool taken;
+    if (platform::nameFile(fd_, temp_, &taken)) {
+      // Remembered once it is ours: a signal in between leaves the complete
+      // file under this name, where the other order could remove someone
+      // else's file that had the name first.
+      rememberTemporary();
+      return true;
+    }
+    if (!taken) {
+      temp_.clear();
+      *error = "cannot write " + printable(target_) + ": " +
+               platform::lastErrorText();
+      return false;
+    }
+  }
+  temp_.clear();
+  *error = "cannot write " + printable(target_) + ": no free temporary name";
+  return false;
 }
 
 bool ReplacingFile::commit(std::string* error) {
   if (!platform::finishFile(fd_)) {
-    *error = "cannot write " + temp_ + ": " + platform::lastErrorText();
+    *error =
+        "cannot write " + printable(target_) + ": " + platform::lastErrorText();
     return false;
+  }
+  if (!checkTarget(error)) return false;
+  if (nameless_) {
+    // Where nothing is at the target, the file takes its name at once.
+    bool taken;
+    if (platform::nameFile(fd_, target_, &taken)) {
+      discard();
+      return true;
+    }
+    if (!taken) {
+      *error = "cannot write " + printable(target_) + ": " +
+               platform::lastErrorText();
+      return false;
+    }
+    if (!nameTemporary(error)) return false;
   }
   const bool closed = platform::closeFile(fd_);
   fd_ = -1;
   if (!closed) {
-    *error = "cannot write " + temp_ + ": " + platform::lastErrorText();
+    *error =
+        "cannot write " + printable(target_) + ": " + platform::lastErrorText();
     return false;
   }
   if (!platform::renameFile(temp_, target_)) {
-    *error = "cannot write " + target_ + ": " + platform::lastErrorText();
+    *error =
+        "cannot write " + printable(target_) + ": " + platform::lastErrorText();
     return false;
   }
   temp_.clear();

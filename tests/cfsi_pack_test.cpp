@@ -1,9 +1,20 @@
 // cfsi pack run as a process: archives from folder trees, repacks with
 // --like, and every refusal.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <functional>
+#include <thread>
 
 #include "archive_builder.h"
 #include "archive_records.h"
@@ -224,6 +235,154 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     // The file at the output path is untouched and no temporary is left.
     EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), before);
     EXPECT_EQ(fixture::namesIn(work.path()), outside);
+  }
+}
+
+TEST(CfsiPack, WritesOnlyRegularFilesAndLeavesAnythingElseAsItWas) {
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string& output)> make;  // false: skip
+    std::string kind;
+  };
+  const Case cases[] = {
+      {"a symbolic link to a file",
+       [](const std::string& output) {
+         return ::symlink("kept", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a symbolic link to nothing",
+       [](const std::string& output) {
+         return ::symlink("nowhere", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a symbolic link to a device",
+       [](const std::string& output) {
+         return ::symlink("/dev/null", output.c_str()) == 0;
+       },
+       "symbolic link"},
+      {"a named pipe",
+       [](const std::string& output) {
+         return ::mkfifo(output.c_str(), 0600) == 0;
+       },
+       "named pipe"},
+      {"a socket",
+       [](const std::string& output) {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         if (fd < 0 || output.size() >= sizeof address.sun_path) return false;
+         std::memcpy(address.sun_path, output.c_str(), output.size() + 1);
+         const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address),
+                                   sizeof address) == 0;
+         ::close(fd);
+         return bound;
+       },
+       "socket"},
+      {"a device (where this user may make one)",
+       [](const std::string& output) {
+         return ::mknod(output.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+       },
+       "character device"},
+      {"a folder",
+       [](const std::string& output) {
+         return ::mkdir(output.c_str(), 0700) == 0;
+       },
+       "folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fixture::ScratchDir work;
+    makeTree(work.at("in"), {{"", "a.dds", "aaaa"}});
+    fixture::writeFile(work.at("kept"), "kept as it was");
+    if (!c.make(work.at("out.cfsi"))) continue;
+    const Tree before = fixture::treeOf(work.path());
+    const auto result = cfsi(work.path(), {"pack", "in", "-o", "out.cfsi"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "cfsi: out.cfsi: is a " + c.kind +
+                              ", not a regular file; it is left as it is; "
+                              "no archive written\n");
+    EXPECT_EQ(fixture::treeOf(work.path()), before);
+  }
+}
+
+// True once the process |pid| has |path| open.
+bool hasOpen(int pid, const std::string& path) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (const std::string& fd : fixture::namesIn(fds)) {
+    char target[4096];
+    const ssize_t n =
+        ::readlink((fds + "/" + fd).c_str(), target, sizeof target);
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path)
+      return true;
+  }
+  return false;
+}
+
+TEST(CfsiPack, ASourceFileThatChangesSizeFailsThePackNamingIt) {
+  if (!fixture::exists("/proc/self/fd"))
+    GTEST_SKIP() << "needs /proc to see when the pack has its files open";
+  fixture::ScratchDir work;
+  fixture::makeFolder(work.at("in"));
+  // The files are packed in name order: while the first, a gigabyte, is
+  // copied, the listing is done, and the second grows.
+  sparseFile(work.at("in/a-big"), std::uint64_t{1} << 30);
+  fixture::writeFile(work.at("in/grows"), std::string(100, 'g'));
+  fixture::ProcessOptions options;
+  options.args = {"pack", "in", "-o", "out.cfsi"};
+  options.whileRunning = [&](int pid) {
+    char real[4096];
+    ASSERT_NE(::realpath(work.at("in/a-big").c_str(), real), nullptr);
+    while (!hasOpen(pid, real)) {
+      int status;
+      ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended too soon";
+    }
+    ::kill(pid, SIGSTOP);
+    fixture::writeFile(work.at("in/grows"), std::string(101, 'g'));
+    ::kill(pid, SIGCONT);
+  };
+  const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err,
+            "cfsi: in/grows: changed size while being packed; no archive "
+            "written\n");
+  EXPECT_EQ(fixture::namesIn(work.path()), (std::vector<std::string>{"in"}));
+}
+
+TEST(CfsiPack, ANameOf255BytesPacksIntoAnOutputNameOf255Bytes) {
+  fixture::ScratchDir work;
+  const std::string name(255, 'n');
+  const std::string output(250, 'o');
+  makeTree(work.at("in"), {{"", name, "long"}});
+  const auto result = cfsi(work.path(), {"pack", "in", "-o", output + ".cfsi"});
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(fixture::readFile(work.at(output + ".cfsi")),
+            fixture::buildArchive({{"", name, "long"}}));
+  // Over a file already there too, which takes another way to its name.
+  const auto again = cfsi(work.path(), {"pack", "in", "-o", output + ".cfsi"});
+  EXPECT_EQ(again.exitStatus, 0) << again.err;
+  EXPECT_EQ(fixture::namesIn(work.path()),
+            (std::vector<std::string>{"in", output + ".cfsi"}));
+}
+
+TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
+  // A gigabyte to copy: long enough to be interrupted half-way.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+    SCOPED_TRACE(signal);
+    fixture::ScratchDir work;
+    fixture::makeFolder(work.at("in"));
+    sparseFile(work.at("in/big"), std::uint64_t{1} << 30);
+    fixture::writeFile(work.at("out.cfsi"), "kept as it was");
+    fixture::ProcessOptions options;
+    options.args = {"pack", "in", "-o", "out.cfsi"};
+    options.whileRunning = [signal](int pid) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      ::kill(pid, signal);
+    };
+    const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);
+    EXPECT_EQ(result.signal, signal) << result.err;
+    EXPECT_EQ(fixture::namesIn(work.path()),
+              (std::vector<std::string>{"in", "out.cfsi"}));
+    EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), "kept as it was");
   }
 }
 
