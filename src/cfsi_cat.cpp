@@ -6,6 +6,7 @@
 #include "copy_range.h"
 #include "entry_paths.h"
 #include "entry_selection.h"
+#include "indexed_archive.h"
 #include "path_pattern.h"
 #include "platform.h"
 #include "report.h"
@@ -84,9 +85,9 @@ int runCat(const std::string& archivePath,
   bool ok = selection.reportUnmatched() == 0;
 
   std::int64_t size = -1;
-  const int fd = platform::openRegularFile(archivePath, &size, &error);
+  const int fd = openIndexedArchive(archivePath, index, &size, &error);
   if (fd < 0) {
-    reportError("cannot open " + printable(archivePath) + ": " + error);
+    reportError(error + "; nothing was written");
     return 1;
   }
   for (const std::string& path : paths) {

@@ -9,6 +9,7 @@
 
 #include "archive_index.h"
 #include "entry_paths.h"
+#include "indexed_archive.h"
 #include "json_names.h"
 #include "platform.h"
 #include "report.h"
@@ -43,16 +44,16 @@ struct Side {
 // Reads the index of |side->archivePath| and opens the archive for its data.
 // On failure reports why and returns false.
 bool openSide(Side* side) {
-  const std::string shown = printable(side->archivePath);
   std::string error;
   const archive::IndexStatus status =
       archive::readIndex(side->archivePath, &side->index, &error);
   if (!archive::reportIndexStatus(side->archivePath, status, error,
                                   "nothing was compared"))
     return false;
-  side->fd = platform::openRegularFile(side->archivePath, &side->size, &error);
+  side->fd =
+      openIndexedArchive(side->archivePath, side->index, &side->size, &error);
   if (side->fd < 0) {
-    reportError("cannot open " + shown + ": " + error);
+    reportError(error + "; nothing was compared");
     return false;
   }
   for (const fileInfo& entry : side->index.entries)
