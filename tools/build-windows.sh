@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds extractGameFile.exe and cfsi.exe for 64-bit Windows into
-# build-windows/ and runs the whole test suite there under Wine. Installs the
+# build-windows/, runs the whole test suite there under Wine, and packs the
+# .zip for Windows users (cpack), checking what it holds. Installs the
 # Debian packages it needs when they are missing.
 #
 # Everything it makes stays in build-windows/:
@@ -10,6 +11,8 @@
 #   googletest/    GoogleTest's own build folder
 #   wine/          the Wine prefix (a Windows "C:" with its registry)
 #   *.exe          the programs, each linked statically: nothing else needed
+#   *.zip          the package for Windows users (cpack): the two programs,
+#                  the README and the LICENSE
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -47,6 +50,7 @@ fi
 export WINEPREFIX=$out/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or Gecko installer
+mkdir -p "$WINEPREFIX"  # wineserver will not start for a missing prefix
 wineserver --kill >/dev/null 2>&1 || true  # one left by an earlier run
 wineserver --persistent
 trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
@@ -59,3 +63,36 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DEGF_REQUIRE_CFSI=ON -DEGF_BENCH=OFF
 cmake --build "$out"
 ctest --test-dir "$out" --output-on-failure -j2
+
+# The .zip for Windows users: the two programs, the README and the LICENSE,
+# in one folder named after the package, and nothing else.
+rm -f "$out"/*.zip
+(cd "$out" && cpack -G ZIP >/dev/null)
+zips=("$out"/*.zip)
+[ "${#zips[@]}" -eq 1 ] && [ -f "${zips[0]}" ] || {
+  echo "build-windows: expected one .zip in $out, found: ${zips[*]}"
+  exit 1
+}
+zip=${zips[0]}
+top=$(basename "$zip" .zip)
+listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+expected=$(printf '%s\n' "$top/LICENSE" "$top/README.md" "$top/cfsi.exe" \
+  "$top/extractGameFile.exe" | sort)
+if [ "$listed" != "$expected" ]; then
+  printf 'build-windows: %s holds\n%s\ninstead of\n%s\n' "$zip" "$listed" "$expected"
+  exit 1
+fi
+# The packed programs are the ones just built and tested, stripped.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"; wineserver --kill >/dev/null 2>&1 || true' EXIT
+unzip -q "$zip" -d "$unpacked"
+cmp -s "$unpacked/$top/LICENSE" LICENSE && cmp -s "$unpacked/$top/README.md" README.md || {
+  echo "build-windows: the README or the LICENSE in $zip differs from the sources'"
+  exit 1
+}
+version=$(wine "$unpacked/$top/cfsi.exe" --version | tr -d '\r')
+case $version in
+  "cfsi "*) ;;
+  *) echo "build-windows: the packed cfsi.exe --version printed '$version'"; exit 1 ;;
+esac
+echo "build-windows: $zip: $(echo "$listed" | tr '\n' ' ')($version)"
