@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(condition, ...)                                        \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__,      \
-                   __LINE__, #condition);                                 \
-      std::fprintf(stderr, __VA_ARGS__);                                  \
-      std::fprintf(stderr, "\n");                                         \
-      std::abort();                                                       \
-    }                                                                     \
+#define FUZZ_CHECK(condition, ...)                                             \
+  do {                                                                         \
+    if (!(condition)) {                                                        \
+      std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, \
+                   #condition);                                                \
+      std::fprintf(stderr, __VA_ARGS__);                                       \
+      std::fprintf(stderr, "\n");                                              \
+      std::abort();                                                            \
+    }                                                                          \
   } while (false)
 
 #endif  // EXTRACTGAMEFILE_FUZZ_FUZZ_CHECK_H_

@@ -89,9 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
 
   const std::int64_t end = index.indexEnd;
-  FUZZ_CHECK(end >= archive::kLeadingBytes + archive::kDirectoryRecordFixedBytes &&
-                 end <= static_cast<std::int64_t>(size),
-             "indexEnd %lld of %zu bytes", static_cast<long long>(end), size);
+  FUZZ_CHECK(
+      end >= archive::kLeadingBytes + archive::kDirectoryRecordFixedBytes &&
+          end <= static_cast<std::int64_t>(size),
+      "indexEnd %lld of %zu bytes", static_cast<long long>(end), size);
   FUZZ_CHECK(index.dataStart % archive::kDataAlignment == 0 &&
                  index.dataStart >= end &&
                  index.dataStart < end + archive::kDataAlignment,

@@ -45,8 +45,8 @@ struct PlannedArchive {
 // bytes, a size of 4 GiB or more, or data starting where a 16-byte-unit
 // offset cannot reach.
 bool planArchive(const std::string& leadingBytes,
-                 const std::vector<PlannedEntry>& entries,
-                 PlannedArchive* plan, std::string* error);
+                 const std::vector<PlannedEntry>& entries, PlannedArchive* plan,
+                 std::string* error);
 
 // As planArchive, with the directory records cut as given rather than
 // chosen: record i lists the next |recordSizes[i]| entries, which must all

@@ -170,9 +170,9 @@ TEST(ReadTable, TheListHasNoRoomBeyondItsEntries) {
   std::vector<fixture::RawFile> files;
   for (int i = 0; i < 300; ++i)
     files.push_back({std::to_string(i) + (i % 2 ? ".dds" : ".bin"), 0, 0});
-  const std::string archive = fixture::rawIndex(
-      {{"a/", {files.begin(), files.begin() + 200}},
-       {"b/", {files.begin() + 200, files.end()}}});
+  const std::string archive =
+      fixture::rawIndex({{"a/", {files.begin(), files.begin() + 200}},
+                         {"b/", {files.begin() + 200, files.end()}}});
   const std::string dds = "dds";
   const TableRead read = readTableOf(archive, &dds);
   EXPECT_EQ(read.entries.size(), 150u);

@@ -13,7 +13,8 @@ namespace {
 TEST(ArchiveWriter, WhatItWritesReadsBackWithEveryEntryInPlace) {
   std::vector<fixture::Entry> entries;
   for (int i = 0; i < 300; ++i)  // one folder of more than 255 files
-    entries.push_back({"many/", "f" + std::to_string(i), std::string(i % 37, 'a' + i % 26)});
+    entries.push_back(
+        {"many/", "f" + std::to_string(i), std::string(i % 37, 'a' + i % 26)});
   entries.push_back({"", "top.dds", "top"});
   entries.push_back({"many/", "again", "x"});
   const std::string bytes = fixture::buildArchive(entries, "LDB");
@@ -58,7 +59,8 @@ TEST(ArchiveWriter, RefusesWhatTheLayoutCannotHold) {
     entries.push_back(c.entry);
     archive::PlannedArchive plan;
     std::string error;
-    EXPECT_FALSE(archive::planArchive(std::string(3, '\0'), entries, &plan, &error))
+    EXPECT_FALSE(
+        archive::planArchive(std::string(3, '\0'), entries, &plan, &error))
         << c.what;
     EXPECT_FALSE(error.empty()) << c.what;
   }

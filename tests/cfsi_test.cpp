@@ -1,6 +1,5 @@
 // cfsi run as a process: its command line, list, extract and verify.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -271,26 +270,43 @@ TEST(CfsiExtract, SelectsByExtensionIntoTheChosenFolder) {
     std::string summary;
   };
   const Case cases[] = {
-      {"dds by default into extract", {}, "extract",
-       {{"tex/", ""}, {"tex/a.dds", "AAAA"}, {"tex/ui/", ""},
+      {"dds by default into extract",
+       {},
+       "extract",
+       {{"tex/", ""},
+        {"tex/a.dds", "AAAA"},
+        {"tex/ui/", ""},
         {"tex/ui/c.dds", "CCCCCC"}},
-       "", "cfsi: 2 files, 10 bytes extracted to extract/, 0 failed\n"},
+       "",
+       "cfsi: 2 files, 10 bytes extracted to extract/, 0 failed\n"},
       {"several extensions, a full stop in front ignored",
-       {"--ext", "png", "--ext", ".txt", "-o", "out"}, "out",
-       {{"tex/", ""}, {"tex/b.png", "BB"}, {"notes.txt", "text"}}, "",
+       {"--ext", "png", "--ext", ".txt", "-o", "out"},
+       "out",
+       {{"tex/", ""}, {"tex/b.png", "BB"}, {"notes.txt", "text"}},
+       "",
        "cfsi: 2 files, 6 bytes extracted to out/, 0 failed\n"},
       {"every entry, verbosely, into a folder made with its parents",
-       {"--all", "-v", "-o", "a/b/c/"}, "a/b/c",
-       {{"tex/", ""}, {"tex/a.dds", "AAAA"}, {"tex/b.png", "BB"},
-        {"tex/ui/", ""}, {"tex/ui/c.dds", "CCCCCC"}, {"notes.txt", "text"},
-        {"mdl/", ""}, {"mdl/m.bin", std::string("\0\1\2", 3)}},
+       {"--all", "-v", "-o", "a/b/c/"},
+       "a/b/c",
+       {{"tex/", ""},
+        {"tex/a.dds", "AAAA"},
+        {"tex/b.png", "BB"},
+        {"tex/ui/", ""},
+        {"tex/ui/c.dds", "CCCCCC"},
+        {"notes.txt", "text"},
+        {"mdl/", ""},
+        {"mdl/m.bin", std::string("\0\1\2", 3)}},
        "extract : a/b/c/tex/a.dds ... done\n"
        "extract : a/b/c/tex/b.png ... done\n"
        "extract : a/b/c/tex/ui/c.dds ... done\n"
        "extract : a/b/c/notes.txt ... done\n"
        "extract : a/b/c/mdl/m.bin ... done\n",
        "cfsi: 5 files, 19 bytes extracted to a/b/c/, 0 failed\n"},
-      {"an extension no entry has", {"--ext", "wav"}, "extract", {}, "",
+      {"an extension no entry has",
+       {"--ext", "wav"},
+       "extract",
+       {},
+       "",
        "cfsi: 0 files, 0 bytes extracted to extract/, 0 failed\n"},
   };
   for (const Case& c : cases) {
@@ -309,11 +325,11 @@ TEST(CfsiExtract, SelectsByExtensionIntoTheChosenFolder) {
 }
 
 TEST(CfsiExtract, RefusesWhatExtractGameFileRefusesAndGoesOn) {
-  const std::string data = "0123456789abcdef" "ghij";
+  const std::string data =
+      "0123456789abcdef"
+      "ghij";
   const std::string archive = fixture::withDataArea(
-      fixture::rawIndex({{"d/",
-                          {{"past.dds", 1, 5},
-                           {"ok.dds", 1, 4}}},
+      fixture::rawIndex({{"d/", {{"past.dds", 1, 5}, {"ok.dds", 1, 4}}},
                          {"../", {{"up.dds", 0, 2}}},
                          {"e/", {{"fine.dds", 0, 3}}}}),
       data);
@@ -395,7 +411,8 @@ TEST(CfsiExtract, NeverWritesOverTheArchiveItReads) {
   const std::string archive = fixture::buildArchive(entries);
   fixture::ScratchDir work;
   fixture::writeFile(work.at("game.cfsi"), archive);
-  const auto result = cfsi(work.path(), {"extract", "game.cfsi", "--all", "-o", "."});
+  const auto result =
+      cfsi(work.path(), {"extract", "game.cfsi", "--all", "-o", "."});
   EXPECT_EQ(result.exitStatus, 1);
   EXPECT_NE(result.err.find("cfsi: ./game.cfsi: is the archive being "
                             "extracted, not overwritten\n"),
@@ -603,16 +620,16 @@ TEST(CfsiVerify, AnIncompleteIndexIsAProblemAndNoArchiveAnError) {
   fixture::ScratchDir work;
   fixture::writeFile(work.at("cut.cfsi"), index.substr(0, index.size() - 1));
   const auto cut = cfsi(work.path(), {"verify", "cut.cfsi"});
-  EXPECT_EQ(cut.out,
-            "problem: index truncated: the file ends at byte " +
-                std::to_string(index.size() - 1) +
-                ", inside directory record 2\n"
-                "cut.cfsi: 1 entry, 1 problem, 0 notes\n");
+  EXPECT_EQ(cut.out, "problem: index truncated: the file ends at byte " +
+                         std::to_string(index.size() - 1) +
+                         ", inside directory record 2\n"
+                         "cut.cfsi: 1 entry, 1 problem, 0 notes\n");
   EXPECT_EQ(cut.exitStatus, 1);
 
   const auto none = cfsi(work.path(), {"verify", "none.cfsi"});
   EXPECT_EQ(none.out, "");
-  EXPECT_EQ(none.err, "cfsi: cannot open none.cfsi: No such file or directory\n");
+  EXPECT_EQ(none.err,
+            "cfsi: cannot open none.cfsi: No such file or directory\n");
   EXPECT_EQ(none.exitStatus, 1);
 }
 

@@ -9,10 +9,10 @@ namespace {
 
 TEST(ExtensionOf, IsTheLastPieceThatSplitGives) {
   const std::pair<const char*, const char*> cases[] = {
-      {"a.dds", "dds"},   {"a.b.dds", "dds"}, {".dds", "dds"},
-      {"dds", "dds"},     {"a.dds.", "dds"},  {"a.DDS", "DDS"},
-      {"a.dds.bak", "bak"}, {"a.dds..", ""},  {".", ""},
-      {"..", ""},         {"", ""},           {"a..b", "b"},
+      {"a.dds", "dds"},     {"a.b.dds", "dds"}, {".dds", "dds"},
+      {"dds", "dds"},       {"a.dds.", "dds"},  {"a.DDS", "DDS"},
+      {"a.dds.bak", "bak"}, {"a.dds..", ""},    {".", ""},
+      {"..", ""},           {"", ""},           {"a..b", "b"},
   };
   QVRFunction engine;
   for (const auto& c : cases) {
@@ -40,7 +40,7 @@ TEST(IsSafeEntryPath, RefusesDotDotLevelsAndZeroBytes) {
       {"a/", "..", false},
       {"..", "", false},
       {"", "..", false},
-      {"a/..", "/x", false},     // joined, the pieces are "a", "..", "x"
+      {"a/..", "/x", false},  // joined, the pieces are "a", "..", "x"
       {"..", "/x.dds", false},
       {"tex/..", "", false},
       {std::string("te\0x/", 5), "a.dds", false},

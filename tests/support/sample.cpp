@@ -13,7 +13,8 @@ std::vector<Entry> sampleEntries() {
     return 0xff000000 | (0x20 + y * 4) << 16 | green << 8 | 0x20;
   };
   const auto icon = [](std::uint32_t x, std::uint32_t y) -> std::uint32_t {
-    const int dx = static_cast<int>(x) * 2 - 7, dy = static_cast<int>(y) * 2 - 7;
+    const int dx = static_cast<int>(x) * 2 - 7,
+              dy = static_cast<int>(y) * 2 - 7;
     return dx * dx + dy * dy <= 49 ? 0xffe0a020 : 0x00000000;
   };
   return {
