@@ -8,12 +8,13 @@
 namespace {
 
 // The key of the folder an entry's file goes in: its directory, and the part
-// of its name up to the name's last "/".
+// of its name up to and including the name's last "/". The "/" itself
+// counts: "pd" + "/a.dds" goes in extract/pd, "pd" + "b.dds" in extract/.
 std::string keyOf(const fileInfo& entry) {
   const std::size_t slash = entry.name.rfind('/');
   std::string key = entry.directory;
   key += '\0';
-  if (slash != std::string::npos) key.append(entry.name, 0, slash);
+  if (slash != std::string::npos) key.append(entry.name, 0, slash + 1);
   return key;
 }
 

@@ -60,6 +60,17 @@ TEST(ExtractRun, ConformingRuns) {
       {"an empty archive",
        {std::string(5, '\0')},
        {"Arbo read\n", 0, {{"extract/", ""}}}},
+      {"a name's own \"/\" does not carry over to the next entry's folder",
+       {fixture::withDataArea(
+           fixture::rawIndex({{"pd", {{"/a.dds", 0, 1}, {"b.dds", 0, 1}}}}),
+           "x")},
+       {"Arbo read\nextract : extract/pd/a.dds ... done\n"
+        "extract : extract/pdb.dds ... done\n",
+        0,
+        {{"extract/", ""},
+         {"extract/pd/", ""},
+         {"extract/pd/a.dds", "x"},
+         {"extract/pdb.dds", "x"}}}},
       {"an existing tree stays",
        {archive,
         [](const std::string& work) {
