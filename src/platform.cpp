@@ -21,4 +21,26 @@ bool sameFile(const std::string& a, const std::string& b) {
   return identify(a, &first) && identify(b, &second) && first == second;
 }
 
+const char* kindName(FileKind kind) {
+  switch (kind) {
+    case FileKind::kFile:
+      return "file";
+    case FileKind::kFolder:
+      return "folder";
+    case FileKind::kSymbolicLink:
+      return "symbolic link";
+    case FileKind::kNamedPipe:
+      return "named pipe";
+    case FileKind::kSocket:
+      return "socket";
+    case FileKind::kCharacterDevice:
+      return "character device";
+    case FileKind::kBlockDevice:
+      return "block device";
+    case FileKind::kOther:
+      break;
+  }
+  return "special file";
+}
+
 }  // namespace platform

@@ -297,6 +297,10 @@ enum class FileKind {
   kOther,
 };
 
+// What a person calls a thing of |kind| in a message: "file", "folder",
+// "symbolic link", "named pipe"... and "special file" for kOther.
+const char* kindName(FileKind kind);
+
 struct FolderItem {
   std::string name;
   FileKind kind = FileKind::kOther;  // of the item itself, links unfollowed

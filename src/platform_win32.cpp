@@ -439,6 +439,19 @@ int createUniqueFile(const std::string& prefix, std::string* path) {
   return -1;
 }
 
+int createNamelessFile(const std::string&) {
+  // A file Windows deletes by itself at the end (FILE_FLAG_DELETE_ON_CLOSE)
+  // can never be given a name and kept; the caller writes under a name of
+  // its own instead.
+  return failWith(EOPNOTSUPP, -1);
+}
+
+bool nameFile(int, const std::string&, bool* nameTaken) {
+  // No file reaches here: createNamelessFile makes none on Windows.
+  *nameTaken = false;
+  return failWith(EBADF, false);
+}
+
 bool finishFile(int fd) {
   // A new file's access on Windows is what its folder passes on to it, as
   // the umask decides it on POSIX; only the bytes are left to settle.
@@ -524,6 +537,34 @@ bool kindOf(const std::string& path, FileKind* kind) {
   *kind = type == FILE_TYPE_DISK   ? kindOfAttributes(info.dwFileAttributes, 0)
           : type == FILE_TYPE_PIPE ? FileKind::kNamedPipe
                                    : FileKind::kCharacterDevice;
+  return true;
+}
+
+bool kindOfItself(const std::string& path, FileKind* kind) {
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link or a junction itself.
+  const HANDLE handle = ::CreateFileW(
+      systemPath(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return fail(false);
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  const bool ok = ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo,
+                                                 &tag, sizeof tag) != 0;
+  const DWORD type = ::GetFileType(handle);
+  if (!ok) fail(false);
+  ::CloseHandle(handle);
+  if (!ok) return false;
+  *kind = type == FILE_TYPE_DISK
+              ? kindOfAttributes(tag.FileAttributes, tag.ReparseTag)
+          : type == FILE_TYPE_PIPE ? FileKind::kNamedPipe
+                                   : FileKind::kCharacterDevice;
+  return true;
+}
+
+bool sizeOfOpenFile(int fd, std::int64_t* size) {
+  LARGE_INTEGER length;
+  if (!::GetFileSizeEx(handleOf(fd), &length)) return fail(false);
+  *size = length.QuadPart;
   return true;
 }
 
@@ -671,13 +712,17 @@ struct OpenFolder {
   std::wstring path;  // systemPath form, no final "\"
 };
 
-const OpenFolder& openFolderOf(const Folder& folder) {
-  return *reinterpret_cast<const OpenFolder*>(folder.handle());
+// The level "." is the folder itself, as on POSIX: the "\\?\" form takes
+// every level literally, and a "." there is an invalid name.
+std::wstring childPath(std::intptr_t parent, const std::string& name) {
+  const std::wstring& folder =
+      reinterpret_cast<const OpenFolder*>(parent)->path;
+  if (name == ".") return folder;
+  return folder + L"\\" + wideOf(windows_names::nameOf(name));
 }
 
 std::wstring childPath(const Folder& parent, const std::string& name) {
-  return openFolderOf(parent).path + L"\\" +
-         wideOf(windows_names::nameOf(name));
+  return childPath(parent.handle(), name);
 }
 
 void closeOpenFolder(std::intptr_t handle) {
@@ -902,11 +947,8 @@ int OutputFile::commit() {
   fd_ = -1;
   int err = closed == 0 ? 0 : errno;
   if (err == 0 && !temporary_.empty()) {
-    Folder borrowed(folder_);
-    const std::wstring from = childPath(borrowed, temporary_);
-    const std::wstring to = childPath(borrowed, name_);
-    borrowed = Folder(-1);  // not ours to close
-    static_cast<void>(borrowed);
+    const std::wstring from = childPath(folder_, temporary_);
+    const std::wstring to = childPath(folder_, name_);
     if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
       err = ::GetLastError() == ERROR_ACCESS_DENIED && isFolder(to)
                 ? EISDIR

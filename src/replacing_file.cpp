@@ -22,28 +22,6 @@ extern "C" void removeTempAndDie(int signal) {
 
 const char kTempPrefix[] = ".cfsi-";
 
-const char* kindName(platform::FileKind kind) {
-  switch (kind) {
-    case platform::FileKind::kFile:
-      return "file";
-    case platform::FileKind::kFolder:
-      return "folder";
-    case platform::FileKind::kSymbolicLink:
-      return "symbolic link";
-    case platform::FileKind::kNamedPipe:
-      return "named pipe";
-    case platform::FileKind::kSocket:
-      return "socket";
-    case platform::FileKind::kCharacterDevice:
-      return "character device";
-    case platform::FileKind::kBlockDevice:
-      return "block device";
-    case platform::FileKind::kOther:
-      break;
-  }
-  return "special file";
-}
-
 }  // namespace
 
 ReplacingFile::~ReplacingFile() { discard(); }
@@ -53,7 +31,7 @@ bool ReplacingFile::checkTarget(std::string* error) const {
   if (!platform::kindOfItself(target_, &kind) ||
       kind == platform::FileKind::kFile)
     return true;
-  *error = printable(target_) + ": is a " + kindName(kind) +
+  *error = printable(target_) + ": is a " + platform::kindName(kind) +
            ", not a regular file; it is left as it is";
   return false;
 }

@@ -7,23 +7,6 @@
 
 namespace {
 
-const char* kindName(platform::FileKind kind) {
-  switch (kind) {
-    case platform::FileKind::kSymbolicLink:
-      return "symbolic link";
-    case platform::FileKind::kNamedPipe:
-      return "named pipe";
-    case platform::FileKind::kSocket:
-      return "socket";
-    case platform::FileKind::kCharacterDevice:
-      return "character device";
-    case platform::FileKind::kBlockDevice:
-      return "block device";
-    default:
-      return "special file";
-  }
-}
-
 bool walk(const std::string& root, const std::string& relative,
           std::vector<TreeFile>* files, std::vector<std::string>* skipped,
           std::string* error) {
@@ -43,8 +26,8 @@ bool walk(const std::string& root, const std::string& relative,
     } else if (item.kind == platform::FileKind::kFile) {
       files->push_back({relative, item.name, item.size});
     } else {
-      skipped->push_back(printable(path) + ": " + kindName(item.kind) +
-                         ", skipped");
+      skipped->push_back(printable(path) + ": " +
+                         platform::kindName(item.kind) + ", skipped");
     }
   }
   return true;

@@ -4,10 +4,11 @@
 #include "archive_index.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <functional>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "archive_builder.h"
 #include "scratch.h"
@@ -146,13 +147,15 @@ TEST(ReadIndex, ScalesOffsetsTo16ByteUnitsWithinASigned32BitValue) {
 TEST(ReadIndex, RefusesWhatCannotBeOpenedAsAFileWithTheReason) {
   fixture::ScratchDir dir;
   fixture::makeFolder(dir.at("folder.cfsi"));
-  // No writer ever comes: the open must not wait for one.
-  ASSERT_EQ(::mkfifo(dir.at("fifo.cfsi").c_str(), 0600), 0);
-  const std::pair<std::string, std::string> cases[] = {
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"missing.cfsi", "No such file or directory"},
       {"folder.cfsi", "Is a directory"},
-      {"fifo.cfsi", "not a regular file"},
   };
+  if (fixture::systemHasFifos()) {
+    // No writer ever comes: the open must not wait for one.
+    fixture::makeFifo(dir.at("fifo.cfsi"));
+    cases.push_back({"fifo.cfsi", "not a regular file"});
+  }
   for (const auto& c : cases) {
     archive::Index index;
     index.entries.push_back({});  // what was there before is dropped

@@ -1,9 +1,6 @@
 // cfsi extract with several jobs against one job, run as processes: every
 // byte of the results must be the same.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <functional>
@@ -158,38 +155,6 @@ void writeHugeEntries(const std::string& path,
   fixture::resizeFile(path, std::uint64_t{4} << 30);
 }
 
-// Sends |sig| to the child once |count| files of 1 MiB or more are found in
-// the folders |folders| below |root|: that many copies well under way.
-// Sends SIGKILL instead when that does not happen within a minute.
-std::function<void(int)> signalWhenFilesGrow(
-    const std::string& root, const std::vector<std::string>& folders,
-    std::size_t count, int sig) {
-#ifdef _WIN32
-  // No signals to send: the test that calls this is skipped there.
-  static_cast<void>(root), static_cast<void>(folders);
-  static_cast<void>(count), static_cast<void>(sig);
-  return [](int) {};
-#else
-  return [=](int pid) {
-    for (int waited = 0; waited < 60000; ++waited) {
-      std::size_t grown = 0;
-      for (const std::string& folder : folders) {
-        struct stat st;
-        if (::stat((root + "/" + folder + "huge.dds").c_str(), &st) == 0 &&
-            st.st_size >= (1 << 20))
-          ++grown;
-      }
-      if (grown >= count) {
-        ::kill(pid, sig);
-        return;
-      }
-      ::usleep(1000);
-    }
-    ::kill(pid, SIGKILL);
-  };
-#endif
-}
-
 TEST(CfsiParallelExtract, AnInterruptRemovesEveryFileInProgress) {
   if (!fixture::systemHasStopSignals())
     GTEST_SKIP() << "needs signals to stop the program with";
@@ -198,8 +163,10 @@ TEST(CfsiParallelExtract, AnInterruptRemovesEveryFileInProgress) {
   writeHugeEntries(work.at("game.cfsi"), folders);
   fixture::ProcessOptions options;
   options.args = {"extract", "game.cfsi", "-o", "out", "-j", "4"};
-  options.whileRunning =
-      signalWhenFilesGrow(work.at("out"), folders, 2, SIGINT);
+  std::vector<std::string> files;
+  for (const std::string& folder : folders)
+    files.push_back(work.at("out/" + folder + "huge.dds"));
+  options.whileRunning = fixture::signalWhenFilesGrow(files, 2, SIGINT);
   const fixture::ProcessResult result =
       fixture::runProcess(CFSI_BINARY, work.path(), options);
   EXPECT_EQ(result.signal, SIGINT);
@@ -207,13 +174,10 @@ TEST(CfsiParallelExtract, AnInterruptRemovesEveryFileInProgress) {
   // read with treeOf: a file left behind could hold gigabytes.)
   std::vector<std::string> left;
   for (const std::string& folder : folders) {
-    DIR* dir = ::opendir(work.at("out/" + folder).c_str());
-    if (dir == nullptr) continue;  // not reached before the interrupt
-    while (const dirent* item = ::readdir(dir)) {
-      const std::string name = item->d_name;
-      if (name != "." && name != "..") left.push_back(folder + name);
-    }
-    ::closedir(dir);
+    // A folder not reached before the interrupt is not there.
+    if (!fixture::exists(work.at("out/" + folder))) continue;
+    for (const std::string& name : fixture::namesIn(work.at("out/" + folder)))
+      left.push_back(folder + name);
   }
   EXPECT_EQ(left, std::vector<std::string>());
 }

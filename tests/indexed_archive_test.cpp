@@ -35,7 +35,7 @@ TEST(IndexedArchive, OpensOnlyTheFileTheIndexWasReadFrom) {
               archive::IndexStatus::kComplete);
     if (!c.replacement.empty()) {
       fixture::writeFile(work.at("new"), c.replacement);
-      ASSERT_EQ(std::rename(work.at("new").c_str(), path.c_str()), 0);
+      fixture::renameFile(work.at("new"), path);
     }
     if (c.sameFileAppended) {
       std::FILE* file = std::fopen(path.c_str(), "ab");
@@ -65,7 +65,11 @@ TEST(IndexedArchive, SaysWhyAnArchiveCannotBeOpened) {
   EXPECT_EQ(openIndexedArchive(work.at("none\x1b.cfsi"), index, &size, &error),
             -1);
   EXPECT_EQ(error.rfind("cannot open ", 0), 0u) << error;
-  EXPECT_NE(error.find("none\\x1b.cfsi: No such file"), std::string::npos)
+  // Windows forbids the control character in a name: its reason differs.
+  EXPECT_NE(
+      error.find(platform::windowsPaths() ? "none\\x1b.cfsi: "
+                                          : "none\\x1b.cfsi: No such file"),
+      std::string::npos)
       << error;
 }
 

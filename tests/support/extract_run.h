@@ -51,7 +51,8 @@ struct RunCase {
 // whole scratch folder must end up as the work folder, the archive unchanged
 // and |c.expected.made|: nothing may appear beside the work folder. Whatever
 // the case, standard error holds no control byte but line ends, and is empty
-// on exit status 0.
+// on exit status 0. A case that needs a file-size limit where the system
+// has none is passed over, and says so on standard error.
 void run(const RunCase& c);
 
 }  // namespace fixture

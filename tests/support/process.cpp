@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 #include "scratch.h"
@@ -54,6 +56,63 @@ bool systemHasFileSizeLimits() { return true; }
 bool systemHasPseudoTerminals() { return true; }
 
 bool systemHasStopSignals() { return true; }
+
+const int kHangUpSignal = SIGHUP;
+
+FullPipe::FullPipe() {
+  int ends[2];
+  if (::pipe(ends) != 0) throw std::runtime_error("no pipe");
+  readEnd_ = ends[0];
+  writeEnd_ = ends[1];
+  const int flags = ::fcntl(writeEnd_, F_GETFL);
+  ::fcntl(writeEnd_, F_SETFL, flags | O_NONBLOCK);
+  const std::string fill(4096, 'f');
+  for (ssize_t put; (put = ::write(writeEnd_, fill.data(), fill.size())) > 0;)
+    filled_ += static_cast<std::size_t>(put);
+  ::fcntl(writeEnd_, F_SETFL, flags);
+}
+
+FullPipe::~FullPipe() {
+  if (readEnd_ >= 0) ::close(readEnd_);
+  if (writeEnd_ >= 0) ::close(writeEnd_);
+}
+
+bool FullPipe::available() { return ::access("/proc/self/wchan", R_OK) == 0; }
+
+std::string FullPipe::path() const {
+  return "/proc/self/fd/" + std::to_string(writeEnd_);
+}
+
+bool FullPipe::waitUntilWriterBlocks(int pid) const {
+  for (int waited = 0; waited < 20000; ++waited) {
+    std::ifstream wchan("/proc/" + std::to_string(pid) + "/wchan");
+    std::string where;
+    std::getline(wchan, where);
+    if (where.find("pipe_write") != std::string::npos) return true;
+    ::usleep(1000);
+  }
+  return false;
+}
+
+void FullPipe::release() {
+  char buffer[4096];
+  for (std::size_t left = filled_; left > 0;) {
+    const ssize_t got = ::read(readEnd_, buffer, std::min(left, sizeof buffer));
+    if (got <= 0) break;
+    left -= static_cast<std::size_t>(got);
+  }
+  filled_ = 0;
+}
+
+std::string FullPipe::output() {
+  if (writeEnd_ >= 0) ::close(writeEnd_);
+  writeEnd_ = -1;
+  std::string out;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(readEnd_, buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<std::size_t>(got));
+  return out;
+}
 
 ProcessResult runProcess(const std::string& binary,
                          const std::string& workingDir,
@@ -155,6 +214,25 @@ std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
       ::usleep(1000);
     }
     ::kill(pid, SIGKILL);  // the caller sees SIGKILL, not the signal it wanted
+  };
+}
+
+std::function<void(int pid)> signalWhenFilesGrow(
+    const std::vector<std::string>& paths, std::size_t count, int sig) {
+  return [paths, count, sig](int pid) {
+    for (int waited = 0; waited < 60000; ++waited) {
+      std::size_t grown = 0;
+      for (const std::string& path : paths) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && st.st_size >= (1 << 20)) ++grown;
+      }
+      if (grown >= count) {
+        ::kill(pid, sig);
+        return;
+      }
+      ::usleep(1000);
+    }
+    ::kill(pid, SIGKILL);
   };
 }
 

@@ -3,6 +3,7 @@
 #ifndef EXTRACTGAMEFILE_TESTS_PROCESS_H_
 #define EXTRACTGAMEFILE_TESTS_PROCESS_H_
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ struct ProcessOptions {
 std::function<void(int pid)> signalWhenAFileGrowsIn(const std::string& folder,
                                                     int sig);
 
+// The same, once |count| of the files |paths| have reached 1 MiB each.
+std::function<void(int pid)> signalWhenFilesGrow(
+    const std::vector<std::string>& paths, std::size_t count, int sig);
+
 // Whether a child's standard output can be a terminal (stdoutToTerminal).
 bool systemHasPseudoTerminals();
 
@@ -44,6 +49,40 @@ bool systemHasFileSizeLimits();
 // Whether a child can be sent the signals a user stops a program with
 // (SIGINT, SIGTERM, SIGHUP), as signalWhenAFileGrowsIn does.
 bool systemHasStopSignals();
+
+// A stop signal that no other name covers: SIGHUP, where the system has
+// one, or 0.
+extern const int kHangUpSignal;
+
+// A pipe for a child's standard output (ProcessOptions::stdoutPath) whose
+// buffer is already full, so that the child's first write waits until
+// release(): a test acts while the run is held there.
+class FullPipe {
+ public:
+  FullPipe();  // throws when the system has such pipes and makes none
+  ~FullPipe();
+  FullPipe(const FullPipe&) = delete;
+  FullPipe& operator=(const FullPipe&) = delete;
+
+  // Whether this system lets a test see a child wait on a pipe; when false,
+  // nothing else here may be used.
+  static bool available();
+
+  std::string path() const;
+  // Returns once the child |pid| waits to write to the pipe: true, or false
+  // after about 20 s without that happening.
+  bool waitUntilWriterBlocks(int pid) const;
+  // Takes out exactly what filled the pipe, so the child goes on and every
+  // byte it writes stays for output().
+  void release();
+  // Everything the child wrote, once it has ended.
+  std::string output();
+
+ private:
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
+  std::size_t filled_ = 0;
+};
 
 // Runs |binary| in |workingDir| with |options| and waits for it. The child
 // starts as from a user's shell: every signal at its default action.

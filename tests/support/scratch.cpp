@@ -5,11 +5,15 @@
 #include <ftw.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -112,6 +116,18 @@ void resizeFile(const std::string& path, std::uint64_t size) {
     throw std::runtime_error("cannot resize " + path);
 }
 
+std::uint64_t sizeOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0)
+    throw std::runtime_error("cannot examine " + path);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0)
+    throw std::runtime_error("cannot rename " + from + " to " + to);
+}
+
 std::vector<std::string> namesIn(const std::string& folder) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
@@ -126,6 +142,23 @@ std::vector<std::string> namesIn(const std::string& folder) {
 }
 
 bool systemHasFifos() { return true; }
+
+bool makeSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const bool bound =
+      ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return bound;
+}
+
+bool makeCharacterDevice(const std::string& path) {
+  return ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+}
 
 bool systemHasSymbolicLinks() { return true; }
 

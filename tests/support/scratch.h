@@ -54,6 +54,9 @@ bool exists(const std::string& path);  // anything at all, links unfollowed
 void removeFile(const std::string& path);
 void removeFolder(const std::string& path);                    // an empty one
 void resizeFile(const std::string& path, std::uint64_t size);  // sparse
+std::uint64_t sizeOf(const std::string& path);  // a file's, without reading it
+// Renames |from| to |to|, replacing the file |to| names.
+void renameFile(const std::string& from, const std::string& to);
 
 // The names directly in |folder|, sorted, without reading any file.
 std::vector<std::string> namesIn(const std::string& folder);
@@ -64,6 +67,10 @@ bool systemHasFifos();
 bool systemHasSymbolicLinks();
 void makeFifo(const std::string& path);
 void makeSymbolicLink(const std::string& target, const std::string& path);
+// Make a socket, or a character device (the null device's numbers), at
+// |path|; false where this system or this user cannot.
+bool makeSocket(const std::string& path);
+bool makeCharacterDevice(const std::string& path);
 // Gives the file |existing| the further name |path|.
 void makeHardLink(const std::string& existing, const std::string& path);
 // Makes |folder| one in which nothing can be made, whoever the tests run

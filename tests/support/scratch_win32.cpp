@@ -176,6 +176,20 @@ void removeFolder(const std::string& path) {
     throw std::runtime_error("cannot remove " + path);
 }
 
+std::uint64_t sizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
+    throw std::runtime_error("cannot examine " + path);
+  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 |
+         data.nFileSizeLow;
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+    throw std::runtime_error("cannot rename " + from + " to " + to);
+}
+
 void resizeFile(const std::string& path, std::uint64_t size) {
   const HANDLE file = ::CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -200,6 +214,10 @@ std::vector<std::string> namesIn(const std::string& folder) {
 }
 
 bool systemHasFifos() { return false; }
+
+// Neither has a name in a Windows folder.
+bool makeSocket(const std::string&) { return false; }
+bool makeCharacterDevice(const std::string&) { return false; }
 
 bool makeFolderUnwritable(const std::string&) { return false; }
 
