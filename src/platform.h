@@ -4,9 +4,9 @@
 // conditional compilation.
 //
 // Each system has its own implementation file, chosen by the build:
-// platform_posix.cpp for POSIX systems. The rules built on top of these
-// calls that do not depend on the system (the chain of folders) are in
-// platform.cpp, shared by all.
+// platform_posix.cpp for POSIX systems, platform_win32.cpp for Windows. The
+// rules built on top of these calls that do not depend on the system (the
+// chain of folders, the same-file test) are in platform.cpp, shared by all.
 //
 // Files are plain descriptors (int), -1 for none. A call that fails leaves
 // its reason where lastError() finds it, unless its contract says it returns

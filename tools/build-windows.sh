@@ -57,6 +57,10 @@ trap 'wineserver --kill >/dev/null 2>&1 || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1
 fi
+# The first program Wine runs starts its background services, which keep
+# the program's standard output open: started here, they never hold the
+# pipe of a test listing, whose reader would wait for it until its timeout.
+wine cmd /c exit >/dev/null 2>&1
 
 cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DEGF_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release \
