@@ -45,11 +45,11 @@ bool checkPlaces(const PackOptions& options, std::string* error) {
     return false;
   }
   const std::string& output = options.output;
-  if (output.empty() || output.back() == '/') {
+  if (output.empty() || platform::isFolderSeparator(output.back())) {
     *error = "-o " + printable(output) + ": not a file name";
     return false;
   }
-  const std::size_t slash = output.rfind('/');
+  const std::size_t slash = platform::lastFolderSeparator(output);
   const std::string parent = slash == std::string::npos ? "."
                              : slash == 0               ? "/"
                                           : output.substr(0, slash);

@@ -21,6 +21,12 @@ bool sameFile(const std::string& a, const std::string& b) {
   return identify(a, &first) && identify(b, &second) && first == second;
 }
 
+std::size_t lastFolderSeparator(const std::string& path) {
+  for (std::size_t i = path.size(); i > 0; --i)
+    if (isFolderSeparator(path[i - 1])) return i - 1;
+  return std::string::npos;
+}
+
 const char* kindName(FileKind kind) {
   switch (kind) {
     case FileKind::kFile:

@@ -341,6 +341,13 @@ bool canonicalPath(const std::string& path, std::string* real);
 // that fileNameKey gives alike name one file.
 bool windowsPaths();
 
+// Whether |c| separates the folders of a path a user gives on this system:
+// "/", and on Windows "\\" too. (An archive's own paths use "/" alone.)
+bool isFolderSeparator(char c);
+
+// The position of the last folder separator in |path|, or npos.
+std::size_t lastFolderSeparator(const std::string& path);
+
 // A spelling of |path| under which two paths are equal exactly when this
 // system's file names take them for the same name: |path| itself on POSIX;
 // on Windows its Windows name (windows_names.h) in upper case, since names

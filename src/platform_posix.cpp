@@ -290,6 +290,8 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 
 bool windowsPaths() { return false; }
 
+bool isFolderSeparator(char c) { return c == '/'; }
+
 std::string fileNameKey(const std::string& path) { return path; }
 
 unsigned usableProcessors() {

@@ -596,6 +596,8 @@ bool canonicalPath(const std::string& path, std::string* real) {
 
 bool windowsPaths() { return true; }
 
+bool isFolderSeparator(char c) { return c == '/' || c == '\\'; }
+
 std::string fileNameKey(const std::string& path) {
   std::wstring name = wideOf(windows_names::pathOf(path));
   // Upper case as the file system compares names: by the system's own

@@ -38,7 +38,7 @@ bool ReplacingFile::checkTarget(std::string* error) const {
 
 bool ReplacingFile::open(const std::string& target, std::string* error) {
   target_ = target;
-  const std::size_t slash = target.rfind('/');
+  const std::size_t slash = platform::lastFolderSeparator(target);
   folder_ = slash == std::string::npos ? "."
             : slash == 0               ? "/"
                                        : target.substr(0, slash);

@@ -170,7 +170,7 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     std::string complaint;
     long fileSizeLimit = -1;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"a folder path over 255 bytes",
        [](const fixture::ScratchDir& work) {
          makeTree(work.at("in"),
@@ -220,6 +220,14 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
        "File too large; no archive written",
        4096},
   };
+  // Where "\\" separates folders too (elsewhere it is part of a name).
+  if (platform::windowsPaths())
+    cases.push_back({"an archive inside the folder, by Windows' separator",
+                     [](const fixture::ScratchDir& work) {
+                       makeTree(work.at("in"), {{"", "a", "a"}});
+                     },
+                     {"pack", "in", "-o", "in\\out.cfsi"},
+                     "inside in"});
   std::string skipped;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
