@@ -377,73 +377,89 @@ void Repacker::fileRecord(fileInfo& entry, std::uint32_t storedOffset) {
   position_ = offset + size;
 }
 
-int repackLike(const PackOptions& options, const std::string& root) {
-  // Where the old archive's stretches lie, and whether its index is whole.
+// Reads where the stretches of the archive |like| lie into |old|, and opens
+// it for its data: the file whose index was read, or none. Returns the
+// descriptor, or -1 with |error| saying why.
+int openOldArchive(const std::string& like, archive::IndexPositions* old,
+                   std::string* error) {
   archive::IndexVisitor nothing;
-  archive::IndexPositions old;
-  std::string error;
-  if (archive::readIndex(options.like, &nothing, &old, &error) !=
+  if (archive::readIndex(like, &nothing, old, error) !=
       archive::IndexStatus::kComplete) {
-    reportError(printable(options.like) + ": " + error +
-                "; no archive written");
+    *error = printable(like) + ": " + *error;
+    return -1;
+  }
+  std::int64_t size;
+  const int fd = platform::openRegularFile(like, &size, error);
+  if (fd < 0) {
+    *error = "cannot read " + printable(like) + ": " + *error;
+    return -1;
+  }
+  platform::FileIdentity identity;
+  if (!platform::identityOf(fd, &identity) || !(identity == old->identity) ||
+      size != old->archiveSize) {
+    platform::closeFile(fd);
+    *error = printable(like) + ": the archive changed while it was read";
+    return -1;
+  }
+  return fd;
+}
+
+// Writes the new archive through |repacker| in two passes over the old
+// index: the index first (with the gap before the data area), then the data.
+// Each pass reads the index again and must find the one |old| describes.
+// Returns false with |error| saying why; sets |entries| to the count.
+bool writeInTwoPasses(const std::string& like,
+                      const archive::IndexPositions& old, Repacker* repacker,
+                      int out, std::size_t* entries, std::string* error) {
+  *entries = 0;
+  for (const bool data : {false, true}) {
+    repacker->startPass(data);
+    archive::IndexPositions again;
+    const bool whole = archive::readIndex(like, repacker, &again, error) ==
+                           archive::IndexStatus::kComplete &&
+                       archive::sameIndexFile(again, old) &&
+                       (!data || repacker->entries() == *entries);
+    *entries = repacker->entries();
+    const bool written =
+        data || (repacker->flush() &&
+                 writeZeros(out, old.dataStart - old.indexEnd, error));
+    if (repacker->failed()) {
+      *error = repacker->error();
+      return false;
+    }
+    if (!written) return false;  // |error| says why
+    if (!whole) {
+      *error = printable(like) + ": the archive changed while it was read";
+      return false;
+    }
+  }
+  return true;
+}
+
+int repackLike(const PackOptions& options, const std::string& root) {
+  std::string error;
+  archive::IndexPositions old;
+  const int oldFd = openOldArchive(options.like, &old, &error);
+  if (oldFd < 0) {
+    reportError(error + "; no archive written");
     return 1;
   }
   std::vector<TreeFile> files;
-  if (!listSources(root, &files)) return 1;
-  TreeLookup tree(files);
-
-  // The data is copied through an open of its own, which must be the file
-  // whose index was read.
-  std::int64_t oldSize;
-  const int oldFd = platform::openRegularFile(options.like, &oldSize, &error);
-  if (oldFd < 0) {
-    reportError("cannot read " + printable(options.like) + ": " + error +
-                "; no archive written");
-    return 1;
-  }
-  platform::FileIdentity oldIdentity;
-  if (!platform::identityOf(oldFd, &oldIdentity) ||
-      !(oldIdentity == old.identity) || oldSize != old.archiveSize) {
-    platform::closeFile(oldFd);
-    reportError(printable(options.like) +
-                ": the archive changed while it was read; no archive written");
-    return 1;
-  }
   ReplacingFile file;
+  if (!listSources(root, &files)) {
+    platform::closeFile(oldFd);
+    return 1;
+  }
   if (!file.open(options.output, &error)) {
     platform::closeFile(oldFd);
     reportError(error + "; no archive written");
     return 1;
   }
+  TreeLookup tree(files);
   Repacker repacker(options, root, old, &tree, oldFd, file.fd());
-  const std::string changed =
-      printable(options.like) + ": the archive changed while it was read";
-  bool ok = true;
   std::size_t entries = 0;
-  for (const bool data : {false, true}) {
-    repacker.startPass(data);
-    archive::IndexPositions again;
-    const bool whole =
-        archive::readIndex(options.like, &repacker, &again, &error) ==
-            archive::IndexStatus::kComplete &&
-        archive::sameIndexFile(again, old) &&
-        (!data || repacker.entries() == entries);
-    entries = repacker.entries();
-    if (!data) {
-      ok = repacker.flush() &&
-           writeZeros(file.fd(), old.dataStart - old.indexEnd, &error);
-    }
-    ok = ok && !repacker.failed();
-    if (!ok) {
-      error = repacker.failed() ? repacker.error() : error;
-      break;
-    }
-    if (!whole) {
-      error = changed;
-      ok = false;
-      break;
-    }
-  }
+  bool ok = writeInTwoPasses(options.like, old, &repacker, file.fd(), &entries,
+                             &error);
   platform::closeFile(oldFd);
   if (ok) ok = file.commit(&error);
   if (!ok) {
