@@ -275,22 +275,28 @@ def compare(kind, scale, pairs, work):
     }
 
 
-def million(scale, pairs, work):
-    """Memory and time against the number of entries: the same kind of
-    archive at a quarter, half and all of its size, and an empty archive
-    for the program's fixed cost."""
-    out = work / "out"
-    rss_file = work / "rss"
+def empty_archive_runs(work, out, rss_file, rounds):
+    """extractGameFile's runs on an archive with no entry: its fixed cost."""
     empty = work / "empty"
     remove(empty)
     empty.mkdir()
     # Three leading bytes, then the terminating record: an empty name and
     # a file count of 0.
     (empty / ARCHIVE).write_bytes(b"BNC\x00\x00")
-    base = [program_run(empty, out, rss_file) for _ in range(pairs)]
+    runs = [program_run(empty, out, rss_file) for _ in range(rounds)]
+    remove(empty)
+    return runs
+
+
+def million(scale, pairs, work):
+    """Memory and time against the number of entries: the same kind of
+    archive at a quarter, half and all of its size, and an empty archive
+    for the program's fixed cost."""
+    out = work / "out"
+    rss_file = work / "rss"
+    base = empty_archive_runs(work, out, rss_file, pairs)
     base_kib = statistics.median(r.peak_kib for r in base)
     base_seconds = statistics.median(r.seconds for r in base)
-    remove(empty)
 
     rows = []
     for fraction in (0.25, 0.5, 1.0):
@@ -334,12 +340,7 @@ def hostile(scale, work):
     entry above its peak on an empty archive."""
     out = work / "out"
     rss_file = work / "rss"
-    empty = work / "empty"
-    remove(empty)
-    empty.mkdir()
-    (empty / ARCHIVE).write_bytes(b"BNC\x00\x00")
-    base_kib = program_run(empty, out, rss_file).peak_kib
-    remove(empty)
+    base_kib = empty_archive_runs(work, out, rss_file, 1)[0].peak_kib
 
     rows = []
     for kind in ("longdir", "emptynames"):

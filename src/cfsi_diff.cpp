@@ -128,8 +128,8 @@ Comparison compareData(const Side& oldSide, const fileInfo& oldEntry,
 // Writes the lines of the comparison, as text or as one JSON array.
 class ChangePrinter {
  public:
-  explicit ChangePrinter(bool json) : json_(json) {
-    if (json_) std::cout << '[';
+  explicit ChangePrinter(bool json) {
+    if (json) json_.reset(new JsonArrayStream(&std::cout));
   }
 
   // |oldEntry| or |newEntry| is null where that archive lacks the path.
@@ -142,7 +142,7 @@ class ChangePrinter {
       nlohmann::json object = {{"change", change}, {"path", jsonName(path)}};
       if (oldEntry != nullptr) object["old_size"] = oldEntry->size;
       if (newEntry != nullptr) object["new_size"] = newEntry->size;
-      std::cout << (printed_ ? ",\n" : "\n") << object.dump();
+      json_->add(object);
     } else {
       std::cout << change << ' ' << printable(path);
       if (oldEntry != nullptr && newEntry != nullptr)
@@ -150,17 +150,15 @@ class ChangePrinter {
                   << " bytes)";
       std::cout << '\n';
     }
-    printed_ = true;
   }
 
   void finish() {
-    if (json_) std::cout << (printed_ ? "\n]\n" : "]\n");
+    if (json_) json_->finish();
     std::cout.flush();
   }
 
  private:
-  bool json_;
-  bool printed_ = false;
+  std::unique_ptr<JsonArrayStream> json_;  // none for text
 };
 
 struct Tally {

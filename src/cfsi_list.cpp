@@ -15,8 +15,8 @@ namespace {
 // held: memory stays the same whatever the archive.
 class Printer {
  public:
-  explicit Printer(bool json) : json_(json) {
-    if (json_) std::cout << '[';
+  explicit Printer(bool json) {
+    if (json) json_.reset(new JsonArrayStream(&std::cout));
   }
 
   void print(const fileInfo& entry) {
@@ -26,7 +26,7 @@ class Printer {
                                      {"name", jsonName(entry.name)},
                                      {"offset", entry.offset},
                                      {"size", entry.size}};
-      std::cout << (printed_ ? ",\n" : "\n") << object.dump();
+      json_->add(object);
     } else {
       char size[16];
       std::snprintf(size, sizeof size, "%10lu",
@@ -37,17 +37,15 @@ class Printer {
       line_ += '\n';
       std::cout << line_;
     }
-    printed_ = true;
   }
 
   void finish() {
-    if (json_) std::cout << (printed_ ? "\n]\n" : "]\n");
+    if (json_) json_->finish();
     std::cout.flush();
   }
 
  private:
-  bool json_;
-  bool printed_ = false;
+  std::unique_ptr<JsonArrayStream> json_;  // none for text
   std::string line_;
 };
 

@@ -29,3 +29,14 @@ bool nameFromJson(const nlohmann::json& value, std::string* bytes) {
   *bytes = out;
   return true;
 }
+
+JsonArrayStream::JsonArrayStream(std::ostream* out) : out_(out) {
+  *out_ << '[';
+}
+
+void JsonArrayStream::add(const nlohmann::json& element) {
+  *out_ << (any_ ? ",\n" : "\n") << element.dump();
+  any_ = true;
+}
+
+void JsonArrayStream::finish() { *out_ << (any_ ? "\n]\n" : "]\n"); }

@@ -13,6 +13,7 @@
 #define EXTRACTGAMEFILE_JSON_NAMES_H_
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
 
 #include "utf8.h"
@@ -23,5 +24,19 @@ nlohmann::json jsonName(const std::string& bytes);
 // The inverse of jsonName: sets |bytes| and returns true when |value| is one
 // of the two forms, returns false for anything else.
 bool nameFromJson(const nlohmann::json& value, std::string* bytes);
+
+// A JSON array written to a stream as its elements come, so that none is
+// held: "[" at once, each element on a line of its own, and "]" on the last
+// line once finish() is called ("[]" when there was none).
+class JsonArrayStream {
+ public:
+  explicit JsonArrayStream(std::ostream* out);
+  void add(const nlohmann::json& element);
+  void finish();
+
+ private:
+  std::ostream* out_;
+  bool any_ = false;
+};
 
 #endif  // EXTRACTGAMEFILE_JSON_NAMES_H_

@@ -21,6 +21,27 @@ bool sameFile(const std::string& a, const std::string& b) {
   return identify(a, &first) && identify(b, &second) && first == second;
 }
 
+int openFolderLevelByLevel(const Folder& root, const std::string& relative,
+                           Folder* folder) {
+  Folder current;
+  const Folder* at = &root;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t slash = relative.find('/', begin);
+    const std::string level = relative.substr(
+        begin, slash == std::string::npos ? std::string::npos : slash - begin);
+    Folder next;
+    const int err = openFolderAt(*at, level, &next);
+    if (err != 0) return err;
+    current = std::move(next);
+    at = &current;
+    if (slash == std::string::npos) break;
+    begin = slash + 1;
+  }
+  *folder = std::move(current);
+  return 0;
+}
+
 std::size_t lastFolderSeparator(const std::string& path) {
   for (std::size_t i = path.size(); i > 0; --i)
     if (isFolderSeparator(path[i - 1])) return i - 1;

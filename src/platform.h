@@ -219,6 +219,11 @@ int openRootFolder(const std::string& path, Folder* folder);
 int openFolderBeneath(const Folder& root, const std::string& relative,
                       Folder* folder);
 
+// openFolderBeneath's way where the kernel has no resolution beneath a
+// folder: each level in turn with openFolderAt, from |root|.
+int openFolderLevelByLevel(const Folder& root, const std::string& relative,
+                           Folder* folder);
+
 // Whether openFolderBeneath may use the kernel's resolution (the default);
 // false makes it open level by level, as where the kernel has none.
 void useKernelResolution(bool use);

@@ -805,23 +805,7 @@ int openFolderAt(const Folder& parent, const std::string& name,
 
 int openFolderBeneath(const Folder& root, const std::string& relative,
                       Folder* folder) {
-  Folder current;
-  const Folder* at = &root;
-  std::size_t begin = 0;
-  for (;;) {
-    const std::size_t slash = relative.find('/', begin);
-    const std::string level = relative.substr(
-        begin, slash == std::string::npos ? std::string::npos : slash - begin);
-    Folder next;
-    const int err = openFolderAt(*at, level, &next);
-    if (err != 0) return err;
-    current = std::move(next);
-    at = &current;
-    if (slash == std::string::npos) break;
-    begin = slash + 1;
-  }
-  *folder = std::move(current);
-  return 0;
+  return openFolderLevelByLevel(root, relative, folder);
 }
 
 int makeFolderAt(const Folder& parent, const std::string& name) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "archive_builder.h"
+#include "same_bytes.h"
 #include "scratch.h"
 
 namespace {
@@ -76,14 +77,6 @@ TableRead readTableOf(const std::string& archive,
   return read;
 }
 
-void expectEntry(const fileInfo& entry, std::int32_t offset, std::uint32_t size,
-                 const std::string& directory, const std::string& name) {
-  EXPECT_EQ(entry.offset, offset);
-  EXPECT_EQ(entry.size, size);
-  EXPECT_EQ(entry.directory, directory);
-  EXPECT_EQ(entry.name, name);
-}
-
 TEST(ReadTable, ReturnsTheIndexEntriesAndPrintsNothing) {
   const std::string index(
       "\x00\x00\x00"
@@ -96,8 +89,8 @@ TEST(ReadTable, ReturnsTheIndexEntriesAndPrintsNothing) {
       39);
   const TableRead read = readTableOf(index);
   ASSERT_EQ(read.entries.size(), 2u);
-  expectEntry(read.entries[0], 0, 32, "tex/", "a.dds");
-  expectEntry(read.entries[1], 32, 5, "tex/", "b.txt");
+  fixture::expectEntry(read.entries[0], 0, 32, "tex/", "a.dds");
+  fixture::expectEntry(read.entries[1], 32, 5, "tex/", "b.txt");
   EXPECT_EQ(read.dataStart, 48);
   EXPECT_EQ(read.out, "");
   EXPECT_EQ(read.err, "");
@@ -155,8 +148,8 @@ TEST(ReadTable, KeepsOnlyTheEntriesTheFilterSelects) {
   const std::string dds = "dds";
   const TableRead read = readTableOf(archive, &dds);
   ASSERT_EQ(read.entries.size(), 2u);
-  expectEntry(read.entries[0], 0, 4, "tex/", "a.dds");
-  expectEntry(read.entries[1], 32, 1, "x/", "c.dds.");
+  fixture::expectEntry(read.entries[0], 0, 4, "tex/", "a.dds");
+  fixture::expectEntry(read.entries[1], 32, 1, "x/", "c.dds.");
   EXPECT_EQ(read.dataStart, readTableOf(archive).dataStart);
   EXPECT_EQ(read.err, "");
 

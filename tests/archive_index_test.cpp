@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive_builder.h"
+#include "same_bytes.h"
 #include "scratch.h"
 
 namespace {
@@ -33,14 +34,6 @@ IndexRead readIndexOf(const std::string& archive,
   read.status =
       archive::readIndex(dir.at("a.cfsi"), &read.index, &read.error, keep);
   return read;
-}
-
-void expectEntry(const fileInfo& entry, std::int32_t offset, std::uint32_t size,
-                 const std::string& directory, const std::string& name) {
-  EXPECT_EQ(entry.offset, offset);
-  EXPECT_EQ(entry.size, size);
-  EXPECT_EQ(entry.directory, directory);
-  EXPECT_EQ(entry.name, name);
 }
 
 bool sameEntries(const std::vector<fileInfo>& a,
@@ -66,8 +59,8 @@ TEST(ReadIndex, ReadsTheWorkedIndex) {
   const IndexRead read = readIndexOf(index);
   ASSERT_EQ(read.status, archive::IndexStatus::kComplete) << read.error;
   ASSERT_EQ(read.index.entries.size(), 2u);
-  expectEntry(read.index.entries[0], 0, 32, "tex/", "a.dds");
-  expectEntry(read.index.entries[1], 32, 5, "tex/", "b.txt");
+  fixture::expectEntry(read.index.entries[0], 0, 32, "tex/", "a.dds");
+  fixture::expectEntry(read.index.entries[1], 32, 5, "tex/", "b.txt");
   EXPECT_EQ(read.index.indexEnd, 39);
   EXPECT_EQ(read.index.dataStart, 48);
   EXPECT_EQ(read.index.archiveSize, 39);
@@ -122,11 +115,13 @@ TEST(ReadIndex, TakesNamesAndLengthsByteForByte) {
   }));
   ASSERT_EQ(read.status, archive::IndexStatus::kComplete);
   ASSERT_EQ(read.index.entries.size(), 5u);
-  expectEntry(read.index.entries[0], 0, 0, "", "");
-  expectEntry(read.index.entries[1], 0, 0, std::string(130, 'd'), longName);
-  expectEntry(read.index.entries[2], 0, 0, std::string(130, 'd'), highName);
-  expectEntry(read.index.entries[3], 0, 0, "same/", zeroName);
-  expectEntry(read.index.entries[4], 0, 0, "same/", "x");
+  fixture::expectEntry(read.index.entries[0], 0, 0, "", "");
+  fixture::expectEntry(read.index.entries[1], 0, 0, std::string(130, 'd'),
+                       longName);
+  fixture::expectEntry(read.index.entries[2], 0, 0, std::string(130, 'd'),
+                       highName);
+  fixture::expectEntry(read.index.entries[3], 0, 0, "same/", zeroName);
+  fixture::expectEntry(read.index.entries[4], 0, 0, "same/", "x");
 }
 
 TEST(ReadIndex, ScalesOffsetsTo16ByteUnitsWithinASigned32BitValue) {
@@ -231,8 +226,8 @@ TEST(ReadIndex, KeepsOnlyWhatTheFilterTakesAndReadsTheRestAllTheSame) {
   EXPECT_EQ(offered, (std::vector<std::string>{"tex/a.dds", "tex/b.txt",
                                                "x/c.dds.", "x/d.DDS"}));
   ASSERT_EQ(read.index.entries.size(), 2u);
-  expectEntry(read.index.entries[0], 0, 4, "tex/", "a.dds");
-  expectEntry(read.index.entries[1], 32, 1, "x/", "c.dds.");
+  fixture::expectEntry(read.index.entries[0], 0, 4, "tex/", "a.dds");
+  fixture::expectEntry(read.index.entries[1], 32, 1, "x/", "c.dds.");
   const IndexRead all = readIndexOf(archive);
   EXPECT_EQ(read.status, all.status);
   EXPECT_EQ(read.index.indexEnd, all.index.indexEnd);

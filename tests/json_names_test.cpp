@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <utility>
+#include <vector>
+
 namespace {
 
 struct NameCase {
@@ -62,6 +66,24 @@ TEST(JsonNames, OtherValuesAreNotNames) {
   for (const nlohmann::json& value : values) {
     std::string bytes = "untouched";
     EXPECT_FALSE(nameFromJson(value, &bytes)) << value.dump();
+  }
+}
+
+TEST(JsonArrayStream, WritesOneValidArrayWithAnElementPerLine) {
+  const std::vector<std::pair<std::vector<nlohmann::json>, std::string>> cases =
+      {
+          {{}, "[]\n"},
+          {{nlohmann::json(1)}, "[\n1\n]\n"},
+          {{nlohmann::json(1), nlohmann::json{{"a", "b"}}},
+           "[\n1,\n{\"a\":\"b\"}\n]\n"},
+      };
+  for (const auto& c : cases) {
+    std::ostringstream out;
+    JsonArrayStream array(&out);
+    for (const nlohmann::json& element : c.first) array.add(element);
+    array.finish();
+    EXPECT_EQ(out.str(), c.second);
+    EXPECT_EQ(nlohmann::json::parse(out.str()), nlohmann::json(c.first));
   }
 }
 

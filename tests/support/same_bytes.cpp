@@ -41,4 +41,12 @@ std::string around(const std::string& bytes, std::size_t at) {
          << "\n  expected: " << around(expected, at);
 }
 
+void expectEntry(const fileInfo& entry, std::int32_t offset, std::uint32_t size,
+                 const std::string& directory, const std::string& name) {
+  EXPECT_EQ(entry.offset, offset);
+  EXPECT_EQ(entry.size, size);
+  EXPECT_EQ(entry.directory, directory);
+  EXPECT_EQ(entry.name, name);
+}
+
 }  // namespace fixture
