@@ -346,73 +346,60 @@ TEST(HostileArchive, AFifoAtAnOutputPathFailsItsEntryWithoutWaiting) {
 }
 
 TEST(HostileArchive, WhatHasAnOutputPathIsReplacedNeverWrittenThrough) {
-  if (!fixture::systemHasSymbolicLinks())
-    GTEST_SKIP() << "a test cannot make symbolic links on this system";
+  // Symbolic links where a test can make them (not on Windows); hard links
+  // and files everywhere.
+  const bool links = fixture::systemHasSymbolicLinks();
   const std::string name255 = std::string(251, 'n') + ".dds";
-  const auto linkAt = [](const std::string& work, const std::string& target,
-                         const std::string& at) {
-    fixture::makeSymbolicLink(target, work + "/" + at);
+  struct Target {
+    std::string name;
+    std::string link;  // a symbolic link's target, or "" for none
   };
-  const auto hardLinkAt = [](const std::string& work, const std::string& to,
-                             const std::string& at) {
-    fixture::makeHardLink(work + "/" + to, work + "/" + at);
-  };
+  std::vector<Target> targets = {{"hard-archive.dds", ""},
+                                 {"hard-other.dds", ""},
+                                 {name255, ""},
+                                 {"empty.dds", ""}};
+  if (links) {
+    targets.push_back({"soft-archive.dds", "../../00000000.cfsi"});
+    targets.push_back({"soft-other.dds", "../../other.txt"});
+    targets.push_back({"full.dds", "/dev/full"});
+    targets.push_back({"dangling.dds", "nowhere"});
+  }
+  fixture::RawDirectory directory{"t/", {}};
+  std::string out = "Arbo read\n";
+  Tree made{{"other.txt", "other"}, {"extract/", ""}, {"extract/t/", ""}};
+  for (const Target& target : targets) {
+    // Sizes 2, 3, ...; the empty file last of all as 0.
+    const std::uint32_t size =
+        target.name == "empty.dds"
+            ? 0
+            : static_cast<std::uint32_t>(directory.files.size() + 2);
+    directory.files.push_back({target.name, 0, size});
+    const bool theArchive = target.name == "hard-archive.dds";
+    out += "extract : extract/t/" + target.name +
+           (theArchive ? " ... failed\n" : " ... done\n");
+    made["extract/t/" + target.name] = kData.substr(0, size);
+  }
+  const std::string archive = archiveOf({directory}, kData);
+  made["extract/t/hard-archive.dds"] = archive;  // checked unchanged
   const RunCase c{
       "links and files at output paths, to the archive and elsewhere",
-      {archiveOf({{"t/",
-                   {{"hard-archive.dds", 0, 2},
-                    {"soft-archive.dds", 0, 3},
-                    {"hard-other.dds", 0, 4},
-                    {"soft-other.dds", 0, 5},
-                    {"full.dds", 0, 6},
-                    {"dangling.dds", 0, 7},
-                    {name255, 0, 8},
-                    {"empty.dds", 0, 0}}}},
-                 kData),
+      {archive,
        [&](const std::string& work) {
          makeFolders(work, {"extract", "extract/t"});
          writeFile(work + "/other.txt", "other");
-         hardLinkAt(work, fixture::kArchiveName, "extract/t/hard-archive.dds");
-         linkAt(work, "../../00000000.cfsi", "extract/t/soft-archive.dds");
-         hardLinkAt(work, "other.txt", "extract/t/hard-other.dds");
-         linkAt(work, "../../other.txt", "extract/t/soft-other.dds");
-         linkAt(work, "/dev/full", "extract/t/full.dds");
-         linkAt(work, "nowhere", "extract/t/dangling.dds");
-         writeFile(work + "/extract/t/" + name255, "an older and longer file");
-         writeFile(work + "/extract/t/empty.dds", "not empty yet");
+         const std::string at = work + "/extract/t/";
+         fixture::makeHardLink(work + "/" + fixture::kArchiveName,
+                               at + "hard-archive.dds");
+         fixture::makeHardLink(work + "/other.txt", at + "hard-other.dds");
+         writeFile(at + name255, "an older and longer file");
+         writeFile(at + "empty.dds", "not empty yet");
+         for (const Target& target : targets)
+           if (!target.link.empty())
+             fixture::makeSymbolicLink(target.link, at + target.name);
        }},
-      {"Arbo read\n"
-       "extract : extract/t/hard-archive.dds ... failed\n"
-       "extract : extract/t/soft-archive.dds ... done\n"
-       "extract : extract/t/hard-other.dds ... done\n"
-       "extract : extract/t/soft-other.dds ... done\n"
-       "extract : extract/t/full.dds ... done\n"
-       "extract : extract/t/dangling.dds ... done\n"
-       "extract : extract/t/" +
-           name255 +
-           " ... done\n"
-           "extract : extract/t/empty.dds ... done\n",
-       1,  // The archive is checked unchanged by the run itself.
-       {{"other.txt", "other"},
-        {"extract/", ""},
-        {"extract/t/", ""},
-        {"extract/t/hard-archive.dds", archiveOf({{"t/",
-                                                   {{"hard-archive.dds", 0, 2},
-                                                    {"soft-archive.dds", 0, 3},
-                                                    {"hard-other.dds", 0, 4},
-                                                    {"soft-other.dds", 0, 5},
-                                                    {"full.dds", 0, 6},
-                                                    {"dangling.dds", 0, 7},
-                                                    {name255, 0, 8},
-                                                    {"empty.dds", 0, 0}}}},
-                                                 kData)},
-        {"extract/t/soft-archive.dds", "012"},
-        {"extract/t/hard-other.dds", "0123"},
-        {"extract/t/soft-other.dds", "01234"},
-        {"extract/t/full.dds", "012345"},
-        {"extract/t/dangling.dds", "0123456"},
-        {"extract/t/" + name255, "01234567"},
-        {"extract/t/empty.dds", ""}},
+      {out,
+       1,
+       made,
        {"extract/t/hard-archive.dds: is the archive being extracted, not "
         "overwritten"}}};
   run(c);
