@@ -224,7 +224,7 @@ class TreeLookup {
   // The file for |entry|, or null; the file counts as used from then on.
   const TreeFile* find(const fileInfo& entry) {
     if (!isSafeEntryPath(entry.directory, entry.name)) return nullptr;
-    const std::string path = normalOutputPath(entry);
+    const std::string path = platform::fileNameKey(normalOutputPath(entry));
     std::uint32_t i;
     if (!set_.find(path, &i)) return nullptr;
     if (pathOf(i) != path) {
@@ -238,8 +238,12 @@ class TreeLookup {
   }
 
   bool used(std::size_t i) const { return used_[i]; }
+  // Keyed as the system's file names compare: on Windows, the file that
+  // extraction made for an entry "caf\xe9.dds" is listed as UTF-8 "café.dds",
+  // and one in other letter case is that same file.
   std::string pathOf(std::size_t i) const {
-    return normalEntryPath(files_[i].directory + files_[i].name);
+    return platform::fileNameKey(
+        normalEntryPath(files_[i].directory + files_[i].name));
   }
 
  private:

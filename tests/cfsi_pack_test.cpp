@@ -367,6 +367,7 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
       {"tex/", "b.dds", std::string(7, 'b')},
       {"ui/", "c.xml", "<c/>"},
       {"", "d.bin", std::string(33, 'd')},
+      {"t\xe9x/", "caf\xe9.dds", "latin-1"},  // not UTF-8: Windows' name rule
   };
   struct Case {
     const char* what;
@@ -377,7 +378,8 @@ TEST(CfsiRepack, AnEditedFileReplacesItsEntryAndEveryOtherEntryStays) {
       {"the first entry grows", 0, std::string(100, 'A')},
       {"a middle entry shrinks", 1, "B"},
       {"an entry becomes empty", 2, ""},
-      {"the last entry changes its bytes only", 3, std::string(33, 'D')},
+      {"an entry changes its bytes only", 3, std::string(33, 'D')},
+      {"an entry whose names are not UTF-8", 4, "edited"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
