@@ -162,6 +162,23 @@ TEST(CfsiList, PrintsSizesAndPrintablePathsInIndexOrder) {
   EXPECT_EQ(result.exitStatus, 0);
 }
 
+TEST(CfsiList, AnArchiveIsFoundAndNamedByItsNameInAnyScript) {
+  // Cyrillic and the euro sign: no single code page holds both, so on
+  // Windows the name must come through as UTF-16.
+  const std::string name = "\xd0\xb6\xe2\x82\xac";
+  fixture::ScratchDir work;
+  fixture::writeFile(work.at(name + ".cfsi"),
+                     fixture::buildArchive({{"d/", "a.dds", "abc"}}));
+  const auto found = cfsi(work.path(), {"list", name + ".cfsi"});
+  EXPECT_EQ(found.out, "         3  d/a.dds\n");
+  EXPECT_EQ(found.exitStatus, 0) << found.err;
+  const auto missing = cfsi(work.path(), {"list", name + "-missing.cfsi"});
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_NE(missing.err.find(name + "-missing.cfsi: No such file"),
+            std::string::npos)
+      << missing.err;
+}
+
 TEST(CfsiList, JsonGivesBackEveryNameByteForByteWithTheReadersOffsets) {
   fixture::ScratchDir work;
   fixture::writeFile(work.at("a.cfsi"),
