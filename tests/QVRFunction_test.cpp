@@ -78,16 +78,7 @@ TableRead readTableOf(const std::string& archive,
 }
 
 TEST(ReadTable, ReturnsTheIndexEntriesAndPrintsNothing) {
-  const std::string index(
-      "\x00\x00\x00"
-      "\x04tex/\x02"
-      "\x05"
-      "a.dds\x00\x00\x00\x00\x20\x00\x00\x00"
-      "\x05"
-      "b.txt\x02\x00\x00\x00\x05\x00\x00\x00"
-      "\x00\x00",
-      39);
-  const TableRead read = readTableOf(index);
+  const TableRead read = readTableOf(fixture::workedIndex());
   ASSERT_EQ(read.entries.size(), 2u);
   fixture::expectEntry(read.entries[0], 0, 32, "tex/", "a.dds");
   fixture::expectEntry(read.entries[1], 32, 5, "tex/", "b.txt");

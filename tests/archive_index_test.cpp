@@ -47,16 +47,7 @@ bool sameEntries(const std::vector<fileInfo>& a,
 }
 
 TEST(ReadIndex, ReadsTheWorkedIndex) {
-  const std::string index(
-      "\x00\x00\x00"
-      "\x04tex/\x02"
-      "\x05"
-      "a.dds\x00\x00\x00\x00\x20\x00\x00\x00"
-      "\x05"
-      "b.txt\x02\x00\x00\x00\x05\x00\x00\x00"
-      "\x00\x00",
-      39);
-  const IndexRead read = readIndexOf(index);
+  const IndexRead read = readIndexOf(fixture::workedIndex());
   ASSERT_EQ(read.status, archive::IndexStatus::kComplete) << read.error;
   ASSERT_EQ(read.index.entries.size(), 2u);
   fixture::expectEntry(read.index.entries[0], 0, 32, "tex/", "a.dds");

@@ -9,6 +9,18 @@
 
 namespace fixture {
 
+std::string workedIndex() {
+  return std::string(
+      "\x00\x00\x00"
+      "\x04tex/\x02"
+      "\x05"
+      "a.dds\x00\x00\x00\x00\x20\x00\x00\x00"
+      "\x05"
+      "b.txt\x02\x00\x00\x00\x05\x00\x00\x00"
+      "\x00\x00",
+      39);
+}
+
 std::string rawIndex(const std::vector<RawDirectory>& directories,
                      const std::string& terminatorName,
                      const std::string& leading) {

@@ -10,6 +10,12 @@
 
 namespace fixture {
 
+// The smallest index that shows every field, written out byte by byte (39
+// bytes): leading bytes 00 00 00; the directory "tex/" with two files,
+// "a.dds" at offset 0 (in 16-byte units) of 32 bytes and "b.txt" at 2 (32
+// bytes in) of 5; then the terminating record. Its data area starts at 48.
+std::string workedIndex();
+
 struct RawFile {
   std::string name;
   std::uint32_t storedOffset = 0;  // in 16-byte units, as stored
