@@ -1,5 +1,6 @@
 #include "entry_paths.h"
 
+#include "platform.h"
 #include "windows_names.h"
 
 namespace {
@@ -133,7 +134,9 @@ std::size_t longestLevel(const std::string& normalPath) {
     const std::size_t slash = normalPath.find('/', start);
     const std::size_t end =
         slash == std::string::npos ? normalPath.size() : slash;
-    if (end - start > longest) longest = end - start;
+    const std::size_t length =
+        platform::nameLength(normalPath.substr(start, end - start));
+    if (length > longest) longest = length;
     if (slash == std::string::npos) return longest;
     start = slash + 1;
   }

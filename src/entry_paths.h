@@ -84,7 +84,8 @@ void forEachLevel(const std::string& normalFolder, Visit visit) {
   visit(normalFolder);
 }
 
-// The length of the longest level of |normalPath|, in bytes.
+// The length of the longest level of |normalPath|, as this system counts a
+// name's length (platform::nameLength).
 std::size_t longestLevel(const std::string& normalPath);
 
 // The last full-stop-separated piece of |name|, where a single final full

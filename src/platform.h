@@ -127,9 +127,13 @@ bool closeFile(int fd);
 // Removes the file at |path|. Returns false when it could not.
 bool removeFile(const std::string& path);
 
-// The most bytes one level of a path (a folder's or a file's own name) may
-// have on this system; a longer level cannot be made.
+// The longest one level of a path (a folder's or a file's own name) may be
+// on this system, as nameLength counts; a longer level cannot be made.
 std::size_t maxNameLength();
+
+// The length of the level |name| as this system counts it: bytes on POSIX,
+// UTF-16 units of its Windows name (windows_names.h) on Windows.
+std::size_t nameLength(const std::string& name);
 
 // ---- Renaming, and files that appear only once complete.
 

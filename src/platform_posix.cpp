@@ -292,6 +292,8 @@ bool windowsPaths() { return false; }
 
 bool isFolderSeparator(char c) { return c == '/'; }
 
+std::size_t nameLength(const std::string& name) { return name.size(); }
+
 std::string fileNameKey(const std::string& path) { return path; }
 
 unsigned usableProcessors() {

@@ -283,9 +283,10 @@ int _access(const char* path, int /*mode*/) {
              : fail(-1);
 }
 
-std::size_t maxNameLength() {
-  // 255 UTF-16 units; a name of 255 bytes never has more.
-  return 255;
+std::size_t maxNameLength() { return 255; }
+
+std::size_t nameLength(const std::string& name) {
+  return windows_names::nameOf(name).size();
 }
 
 int lastError() { return currentError; }
@@ -891,8 +892,7 @@ void removeFilesInProgressOnStop() {
 int OutputFile::create(const Folder& folder, const std::string& name,
                        bool beside) {
   discard();
-  if (!beside && windows_names::nameOf(name).size() > maxNameLength())
-    return ENAMETOOLONG;
+  if (!beside && nameLength(name) > maxNameLength()) return ENAMETOOLONG;
   std::string made = beside ? temporaryName() : name;
   HANDLE handle;
   std::wstring path;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform.h"
 #include "report.h"
 
 namespace {
@@ -185,6 +186,12 @@ TEST(PathLevels, ParentLevelsAndTheLongestLevel) {
   forEachLevel("", [&](const std::string&) { ADD_FAILURE(); });
   EXPECT_EQ(longestLevel("a/bbb/cc"), 3u);
   EXPECT_EQ(longestLevel(""), 0u);
+  // As the system counts a name: 150 Cyrillic letters are 300 bytes, and
+  // 150 UTF-16 units on Windows, where a name may have 255 of them.
+  std::string cyrillic;
+  for (int i = 0; i < 150; ++i) cyrillic += "\xd0\xb6";
+  EXPECT_EQ(longestLevel("a/" + cyrillic + "/caf\xe9"),
+            platform::windowsPaths() ? 150u : 300u);
 }
 
 TEST(Printable, EscapesControlBytesOnly) {
