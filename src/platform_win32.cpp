@@ -613,7 +613,14 @@ unsigned usableProcessors() {
   if (!::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system))
     return 0;
   unsigned n = 0;
-  for (; process != 0; process &= process - 1) ++n;
+  for (DWORD_PTR left = process; left != 0; left &= left - 1) ++n;
+  // The mask covers one group of at most 64 processors. A process not
+  // narrowed to some of them runs on every group (Windows 11 spreads its
+  // threads over all), so then all active processors count.
+  if (process == system) {
+    const DWORD all = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    if (all > n) n = all;
+  }
   return n;
 }
 
