@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iostream>
 
 #include "archive_builder.h"
 #include "archive_records.h"
@@ -250,10 +251,11 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
     EXPECT_EQ(fixture::readFile(work.at("out.cfsi")), before);
     EXPECT_EQ(fixture::namesIn(work.path()), outside);
   }
+  // The other cases ran: the test stands, and says what it passed over.
   if (!skipped.empty())
-    GTEST_SKIP() << "this system cannot limit a process's file sizes, so "
-                    "these cases did not run:"
-                 << skipped;
+    std::cerr << "this system cannot limit a process's file sizes, so these "
+                 "cases did not run:"
+              << skipped << "\n";
 }
 
 TEST(CfsiPack, WritesOnlyRegularFilesAndLeavesAnythingElseAsItWas) {
