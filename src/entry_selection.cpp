@@ -9,6 +9,8 @@ EntrySelection::EntrySelection(const PathFilter& filter)
       excludes_(filter.excludes.begin(), filter.excludes.end()) {}
 
 bool EntrySelection::takes(const fileInfo& entry) {
+  // The usual selection, every entry, needs no path built for each.
+  if (patterns_.empty() && excludes_.empty()) return true;
   const std::string path = outputPathOf(std::string(), entry);
   bool named = patterns_.empty();
   for (std::size_t i = 0; i < patterns_.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "entry_paths.h"
+#include "platform.h"
 
 namespace {
 
@@ -12,11 +13,12 @@ constexpr std::size_t kMinSlots = 1024;
 constexpr std::size_t kMaxSlots = std::size_t{1} << 18;  // 2 MiB of slots
 
 // |path| in normalEntryPath's form (every spelling of one path the same),
-// then with ASCII letters in lower case and each level's trailing full
+// as the system's file names key it (platform::fileNameKey), then with ASCII
+// letters in lower case and each level's trailing full
 // stops and spaces dropped, for file systems that take those spellings for
 // one name too. A level of nothing else stays a level, as ".".
 std::string comparable(const std::string& path) {
-  const std::string normal = normalEntryPath(path);
+  const std::string normal = platform::fileNameKey(normalEntryPath(path));
   std::string out;
   out.reserve(normal.size());
   std::size_t start = 0;

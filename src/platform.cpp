@@ -2,6 +2,8 @@
 // the calls each system's own file implements.
 #include "platform.h"
 
+#include <csignal>
+
 namespace platform {
 
 bool makeFolderChain(const std::string& folderPath) {
@@ -40,6 +42,26 @@ int openFolderLevelByLevel(const Folder& root, const std::string& relative,
   }
   *folder = std::move(current);
   return 0;
+}
+
+namespace {
+// The stop requests catchStopSignals took over: those not ignored.
+std::vector<int> caughtStopSignals;
+}  // namespace
+
+void catchStopSignals(void (*handler)(int)) {
+  caughtStopSignals.clear();
+  for (const int sig : stopSignals()) {
+    if (std::signal(sig, handler) == SIG_IGN)
+      std::signal(sig, SIG_IGN);
+    else
+      caughtStopSignals.push_back(sig);
+  }
+}
+
+void releaseStopSignals() {
+  for (const int sig : caughtStopSignals) std::signal(sig, SIG_DFL);
+  caughtStopSignals.clear();
 }
 
 std::size_t lastFolderSeparator(const std::string& path) {

@@ -168,11 +168,15 @@ bool renameFile(const std::string& from, const std::string& to);
 // handler.
 void removeFileFromSignalHandler(const char* path);
 
-// From now on, a request to stop the program (an interrupt from the
-// terminal, a termination, a hang-up where the system has one) calls
-// |handler| with the signal's number instead of ending the program. The
-// handler may only use what is allowed in a signal handler; it ends the
-// program by restoring the signal's default action and raising it again.
+// The signals by which the program is asked to stop on this system: an
+// interrupt from the terminal, a termination, a hang-up where there is one.
+std::vector<int> stopSignals();
+
+// From now on, a stop request (stopSignals) calls |handler| with the
+// signal's number instead of ending the program. A request the process was
+// started to ignore (as under nohup) stays ignored. The handler may only use
+// what is allowed in a signal handler; it ends the program by restoring the
+// signal's default action and raising it again.
 void catchStopSignals(void (*handler)(int));
 
 // Gives the stop requests catchStopSignals caught their default action back.

@@ -55,8 +55,6 @@ bool copyRefused(int error) {
 constexpr int kOutputFlags =
     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
 
-const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 mode_t currentUmask() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -211,13 +209,7 @@ bool renameFile(const std::string& from, const std::string& to) {
 
 void removeFileFromSignalHandler(const char* path) { ::unlink(path); }
 
-void catchStopSignals(void (*handler)(int)) {
-  for (const int s : kStopSignals) std::signal(s, handler);
-}
-
-void releaseStopSignals() {
-  for (const int s : kStopSignals) std::signal(s, SIG_DFL);
-}
+std::vector<int> stopSignals() { return {SIGINT, SIGTERM, SIGHUP}; }
 
 bool listFolder(const std::string& path, std::vector<FolderItem>* items,
                 std::string* failedPath, std::string* error) {
@@ -572,7 +564,8 @@ std::string temporaryName() {
 }  // namespace
 
 void removeFilesInProgressOnStop() {
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  const std::vector<int> stops = stopSignals();
+  for (const int sig : stops) {
     struct sigaction old;
     if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
       continue;
@@ -580,8 +573,7 @@ void removeFilesInProgressOnStop() {
     std::memset(&action, 0, sizeof action);
     action.sa_handler = onStopRequest;
     sigemptyset(&action.sa_mask);
-    for (const int other : {SIGINT, SIGTERM, SIGHUP})
-      sigaddset(&action.sa_mask, other);
+    for (const int other : stops) sigaddset(&action.sa_mask, other);
     action.sa_flags = SA_RESTART;
     ::sigaction(sig, &action, nullptr);
   }

@@ -42,7 +42,8 @@ namespace {
 constexpr int kNotARegularFile = 1000;
 constexpr int kWindowsErrorBase = 0x10000;
 
-int currentError = 0;
+// Per thread, as errno is: extraction workers fail calls side by side.
+thread_local int currentError = 0;
 
 int errorFromWindows(DWORD code) {
   switch (code) {
@@ -206,10 +207,12 @@ int openForWriting(const std::wstring& path, DWORD disposition) {
       ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
+    // Read once: isFolder's own call may leave another reason behind.
+    const DWORD code = ::GetLastError();
     // A folder at the path gives "access denied"; POSIX says what it is.
-    if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(path))
+    if (code == ERROR_ACCESS_DENIED && isFolder(path))
       return failWith(EISDIR, -1);
-    return failOnPath(path, -1);
+    return failWith(errorOnPath(path, code), -1);
   }
   if (::GetFileType(handle) != FILE_TYPE_DISK) {
     ::CloseHandle(handle);
@@ -333,10 +336,10 @@ int openRegularFile(const std::string& path, std::int64_t* size,
       ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(wide))
-      currentError = EISDIR;
-    else
-      failOnPath(wide, 0);
+    const DWORD code = ::GetLastError();
+    currentError = code == ERROR_ACCESS_DENIED && isFolder(wide)
+                       ? EISDIR
+                       : errorOnPath(wide, code);
     *error = lastErrorText();
     return -1;
   }
@@ -472,19 +475,9 @@ void removeFileFromSignalHandler(const char* path) {
   ::DeleteFileW(systemPath(path).c_str());
 }
 
-namespace {
-// Windows' stop requests: Ctrl+C and Ctrl+Break from the console, and a
-// termination raised by the program; there is no hang-up.
-const int kStopSignals[] = {SIGINT, SIGBREAK, SIGTERM};
-}  // namespace
-
-void catchStopSignals(void (*handler)(int)) {
-  for (const int s : kStopSignals) std::signal(s, handler);
-}
-
-void releaseStopSignals() {
-  for (const int s : kStopSignals) std::signal(s, SIG_DFL);
-}
+// Ctrl+C and Ctrl+Break from the console, and a termination raised by the
+// program; Windows has no hang-up.
+std::vector<int> stopSignals() { return {SIGINT, SIGBREAK, SIGTERM}; }
 
 bool listFolder(const std::string& path, std::vector<FolderItem>* items,
                 std::string* failedPath, std::string* error) {
@@ -858,7 +851,6 @@ std::mutex inProgressLock;
 std::map<int, std::wstring> inProgress;  // by slot
 int nextSlot = 0;
 std::atomic<unsigned long> temporaryCount{0};
-const int kStopRequests[] = {SIGINT, SIGBREAK, SIGTERM};
 
 int trackFile(const std::wstring& path) {
   std::lock_guard<std::mutex> hold(inProgressLock);
@@ -890,7 +882,7 @@ std::string temporaryName() {
 }  // namespace
 
 void removeFilesInProgressOnStop() {
-  for (const int sig : kStopRequests) {
+  for (const int sig : stopSignals()) {
     const auto old = std::signal(sig, onStopRequest);
     if (old == SIG_IGN) std::signal(sig, SIG_IGN);
   }
@@ -917,9 +909,9 @@ int OutputFile::create(const Folder& folder, const std::string& name,
     made = temporaryName();  // someone else's: take the next
   }
   if (handle == INVALID_HANDLE_VALUE) {
-    if (::GetLastError() == ERROR_ACCESS_DENIED && isFolder(path))
-      return EEXIST;
-    return errorOnPath(path, ::GetLastError());
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_ACCESS_DENIED && isFolder(path)) return EEXIST;
+    return errorOnPath(path, code);
   }
   const int fd = descriptorOf(handle, _O_RDWR);
   if (fd < 0) {
@@ -942,10 +934,11 @@ int OutputFile::commit() {
   if (err == 0 && !temporary_.empty()) {
     const std::wstring from = childPath(folder_, temporary_);
     const std::wstring to = childPath(folder_, name_);
-    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
-      err = ::GetLastError() == ERROR_ACCESS_DENIED && isFolder(to)
-                ? EISDIR
-                : errorOnPath(to, ::GetLastError());
+    if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      const DWORD code = ::GetLastError();
+      err = code == ERROR_ACCESS_DENIED && isFolder(to) ? EISDIR
+                                                        : errorOnPath(to, code);
+    }
   }
   if (err != 0) {
     discard();

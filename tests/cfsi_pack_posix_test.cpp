@@ -7,10 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <thread>
 
 #include "process.h"
 #include "scratch.h"
@@ -66,7 +64,7 @@ TEST(CfsiPack, ASourceFileThatChangesSizeFailsThePackNamingIt) {
 }
 
 TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
-  // A gigabyte to copy: long enough to be interrupted half-way.
+  // A gigabyte to copy, interrupted once the pack has it open.
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
     SCOPED_TRACE(signal);
     fixture::ScratchDir work;
@@ -75,8 +73,14 @@ TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
     fixture::writeFile(work.at("out.cfsi"), "kept as it was");
     fixture::ProcessOptions options;
     options.args = {"pack", "in", "-o", "out.cfsi"};
-    options.whileRunning = [signal](int pid) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    char real[4096];
+    ASSERT_NE(::realpath(work.at("in/big").c_str(), real), nullptr);
+    options.whileRunning = [signal, &real](int pid) {
+      // Once the copy is under way, not before the pack has begun.
+      while (!hasOpen(pid, real)) {
+        int status;
+        ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "ended too soon";
+      }
       ::kill(pid, signal);
     };
     const auto result = fixture::runProcess(CFSI_BINARY, work.path(), options);

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform.h"
+
 namespace {
 
 fileInfo entry(const std::string& directory, const std::string& name) {
@@ -72,6 +74,16 @@ TEST(OutputConflicts, EntriesThatMeetWaitForTheLastEarlierOneTheyMeet) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(waits(c.entries), c.waits);
   }
+}
+
+TEST(OutputConflicts, NamesTheSystemTakesForOneFileMeet) {
+  // A Latin-1 name and its UTF-8 spelling are one Windows name, in any
+  // case; on POSIX they are two files, and the two entries need not wait.
+  const std::vector<fileInfo> entries = {entry("t/", "caf\xe9.dds"),
+                                         entry("T/", "CAF\xc3\x89.DDS")};
+  EXPECT_EQ(waits(entries), platform::windowsPaths()
+                                ? (std::vector<std::size_t>{0, 1})
+                                : (std::vector<std::size_t>{0, 0}));
 }
 
 TEST(OutputConflicts, PathsBeyondTheTableSizeShareSlotsButLoseNoWait) {

@@ -150,8 +150,6 @@ ProcessResult runProcess(const std::string& binary,
 
   if (options.whileRunning)
     options.whileRunning(static_cast<int>(child.dwProcessId));
-  if (options.whileRunning)
-    options.whileRunning(static_cast<int>(child.dwProcessId));
   ::WaitForSingleObject(child.hProcess, INFINITE);
   DWORD code = 0;
   ::GetExitCodeProcess(child.hProcess, &code);
