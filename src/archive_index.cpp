@@ -192,6 +192,27 @@ bool sameIndexFile(const IndexPositions& a, const IndexPositions& b) {
          a.indexEnd == b.indexEnd && a.dataStart == b.dataStart;
 }
 
+bool readAsBefore(const std::string& path, IndexStatus status,
+                  const std::string& passError, const IndexPositions& again,
+                  bool sameEntries, const IndexPositions& first,
+                  std::string* error) {
+  switch (status) {
+    case IndexStatus::kComplete:
+      if (sameEntries && sameIndexFile(again, first)) return true;
+      break;
+    case IndexStatus::kUnopenable:
+      *error = "cannot open " + printable(path) + ": " + passError;
+      return false;
+    case IndexStatus::kReadError:
+      *error = printable(path) + ": " + passError;
+      return false;
+    case IndexStatus::kTruncated:  // it was whole before
+      break;
+  }
+  *error = printable(path) + ": the archive changed while it was read";
+  return false;
+}
+
 bool reportIndexStatus(const std::string& path, IndexStatus status,
                        const std::string& error, const char* consequence) {
   switch (status) {

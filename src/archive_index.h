@@ -93,6 +93,17 @@ struct IndexPositions {
 // pass against the first with it.
 bool sameIndexFile(const IndexPositions& a, const IndexPositions& b);
 
+// For a later pass over an index read before: true when the pass, which
+// ended with |status| and |passError|, found |again| and saw the same
+// entries as the first (|sameEntries|, as far as the caller counts them),
+// read the index |first| describes. Otherwise sets |error| to why, as a
+// message on |path|: the system's reason where it could not open or read
+// the file, or that the archive changed while it was read.
+bool readAsBefore(const std::string& path, IndexStatus status,
+                  const std::string& passError, const IndexPositions& again,
+                  bool sameEntries, const IndexPositions& first,
+                  std::string* error);
+
 // What readIndex shows of an index: each record as it is stored, in file
 // order, as soon as it has been read in full. The reader keeps no record
 // itself, so a caller that handles each entry as it comes holds one record

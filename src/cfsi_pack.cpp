@@ -4,6 +4,7 @@
 #include "archive_writer.h"
 #include "copy_range.h"
 #include "entry_paths.h"
+#include "indexed_archive.h"
 #include "path_set.h"
 #include "platform.h"
 #include "replacing_file.h"
@@ -393,19 +394,7 @@ int openOldArchive(const std::string& like, archive::IndexPositions* old,
     return -1;
   }
   std::int64_t size;
-  const int fd = platform::openRegularFile(like, &size, error);
-  if (fd < 0) {
-    *error = "cannot read " + printable(like) + ": " + *error;
-    return -1;
-  }
-  platform::FileIdentity identity;
-  if (!platform::identityOf(fd, &identity) || !(identity == old->identity) ||
-      size != old->archiveSize) {
-    platform::closeFile(fd);
-    *error = printable(like) + ": the archive changed while it was read";
-    return -1;
-  }
-  return fd;
+  return openIndexedArchive(like, *old, &size, error);
 }
 
 // Writes the new archive through |repacker| in two passes over the old
@@ -419,10 +408,10 @@ bool writeInTwoPasses(const std::string& like,
   for (const bool data : {false, true}) {
     repacker->startPass(data);
     archive::IndexPositions again;
-    const bool whole = archive::readIndex(like, repacker, &again, error) ==
-                           archive::IndexStatus::kComplete &&
-                       archive::sameIndexFile(again, old) &&
-                       (!data || repacker->entries() == *entries);
+    std::string passError;
+    const archive::IndexStatus status =
+        archive::readIndex(like, repacker, &again, &passError);
+    const bool sameEntries = !data || repacker->entries() == *entries;
     *entries = repacker->entries();
     const bool written =
         data || (repacker->flush() &&
@@ -432,10 +421,9 @@ bool writeInTwoPasses(const std::string& like,
       return false;
     }
     if (!written) return false;  // |error| says why
-    if (!whole) {
-      *error = printable(like) + ": the archive changed while it was read";
+    if (!archive::readAsBefore(like, status, passError, again, sameEntries, old,
+                               error))
       return false;
-    }
   }
   return true;
 }

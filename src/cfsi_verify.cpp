@@ -238,41 +238,47 @@ class Verifier {
 };
 
 // One more pass over the index, calling |visit| with each entry and its
-// place from 0. False when the index read is not the one |index| describes.
+// place from 0; |visit| returns false when the entry does not fit what the
+// first pass counted. False, with |error| saying why, when the pass does not
+// read the index |index| describes.
 template <typename Visit>
 bool eachEntryAgain(const std::string& archivePath, const archive::Index& index,
-                    std::size_t entries, Visit visit) {
+                    std::size_t entries, std::string* error, Visit visit) {
   archive::Index again;
-  std::string error;
+  std::string passError;
   std::uint32_t seen = 0;
+  bool fits = true;
   const archive::IndexStatus status = archive::readIndex(
-      archivePath, &again, &error, [&](const fileInfo& entry) {
-        if (seen < entries) visit(entry, seen);
+      archivePath, &again, &passError, [&](const fileInfo& entry) {
+        if (seen < entries && !visit(entry, seen)) fits = false;
         ++seen;
         return false;
       });
-  return status == archive::IndexStatus::kComplete &&
-         archive::sameIndexFile(again, index) && seen == entries;
+  return archive::readAsBefore(archivePath, status, passError, again,
+                               fits && seen == entries, index, error);
 }
 
 // The checks of every entry, then the overlap notes, each in a pass of its
 // own so that the paths' memory is given back before the notes' is taken.
 bool checkEntries(const std::string& archivePath, const archive::Index& index,
-                  const IndexShape& shape, Verifier* verifier) {
-  if (!eachEntryAgain(archivePath, index, shape.entries,
+                  const IndexShape& shape, Verifier* verifier,
+                  std::string* error) {
+  // More paths than the first pass counted room for: not the same index.
+  if (!eachEntryAgain(archivePath, index, shape.entries, error,
                       [&](const fileInfo& entry, std::uint32_t) {
                         verifier->check(entry);
-                      }) ||
-      verifier->overflowed())
+                        return !verifier->overflowed();
+                      }))
     return false;
   const auto overlaps = verifier->overlaps();
   if (overlaps.empty()) return true;
   std::size_t next = 0;
   return eachEntryAgain(
-      archivePath, index, shape.entries,
+      archivePath, index, shape.entries, error,
       [&](const fileInfo& entry, std::uint32_t number) {
         for (; next < overlaps.size() && overlaps[next].first == number; ++next)
           verifier->noteOverlap(entry, number, overlaps[next].second);
+        return true;
       });
 }
 
@@ -307,9 +313,8 @@ int runVerify(const std::string& archivePath) {
   Verifier verifier(index, shape);
   if (status != archive::IndexStatus::kComplete) {
     verifier.problem(error);
-  } else if (!checkEntries(archivePath, index, shape, &verifier)) {
-    verifier.problem(printable(archivePath) +
-                     ": the archive changed while it was read");
+  } else if (!checkEntries(archivePath, index, shape, &verifier, &error)) {
+    verifier.problem(error);
   }
   std::cout << printable(archivePath) << ": "
             << count(shape.entries, "entry", "entries") << ", "

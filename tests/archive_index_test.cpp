@@ -320,4 +320,46 @@ TEST(DataInsideArchive, TakesExactlyTheRangesWithinTheFile) {
   }
 }
 
+TEST(ReadAsBefore, SaysWhyALaterPassIsNotTheIndexReadFirst) {
+  archive::IndexPositions first;
+  first.indexEnd = 39;
+  first.dataStart = 48;
+  first.archiveSize = 100;
+  first.identity = {1, 2};
+  archive::IndexPositions longer = first;
+  longer.archiveSize = 101;
+  const std::string changed = "a.cfsi: the archive changed while it was read";
+  struct Case {
+    const char* what;
+    archive::IndexStatus status;
+    std::string passError;
+    archive::IndexPositions again;
+    bool sameEntries;
+    std::string error;  // "" when the pass is the index read first
+  };
+  const Case cases[] = {
+      {"the same index", archive::IndexStatus::kComplete, "", first, true, ""},
+      {"another length", archive::IndexStatus::kComplete, "", longer, true,
+       changed},
+      {"other entries", archive::IndexStatus::kComplete, "", first, false,
+       changed},
+      {"cut short since", archive::IndexStatus::kTruncated, "index truncated",
+       first, true, changed},
+      {"a read the system refused", archive::IndexStatus::kReadError,
+       "read error at byte 7 in the index: Input/output error", first, true,
+       "a.cfsi: read error at byte 7 in the index: Input/output error"},
+      {"no longer opened", archive::IndexStatus::kUnopenable,
+       "Permission denied", first, true,
+       "cannot open a.cfsi: Permission denied"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    EXPECT_EQ(archive::readAsBefore("a.cfsi", c.status, c.passError, c.again,
+                                    c.sameEntries, first, &error),
+              c.error.empty());
+    EXPECT_EQ(error, c.error);
+  }
+}
+
 }  // namespace
