@@ -6,6 +6,7 @@
 
 #include "archive_builder.h"
 #include "archive_index.h"
+#include "same_bytes.h"
 #include "scratch.h"
 
 namespace {
@@ -39,6 +40,21 @@ TEST(ArchiveWriter, WhatItWritesReadsBackWithEveryEntryInPlace) {
   }
   // 300 files of one folder need two records; then "" and "many/" again.
   EXPECT_EQ(static_cast<unsigned char>(bytes[3 + 1 + 5]), 255);
+}
+
+TEST(ArchiveWriter, WritesTheWorkedIndexByteForByte) {
+  // Checked against the bytes written out by hand, not against the writer
+  // itself (buildArchive and rawIndex write through it, as cfsi pack does).
+  EXPECT_PRED_FORMAT2(
+      fixture::SameBytes,
+      fixture::rawIndex({{"tex/", {{"a.dds", 0, 32}, {"b.txt", 2, 5}}}}),
+      fixture::workedIndex());
+  const std::string a(32, 'a'), b(5, 'b');
+  EXPECT_PRED_FORMAT2(
+      fixture::SameBytes,
+      fixture::buildArchive({{"tex/", "a.dds", a}, {"tex/", "b.txt", b}},
+                            std::string(3, '\0')),
+      fixture::workedIndex() + std::string(48 - 39, '\0') + a + b);
 }
 
 TEST(ArchiveWriter, RefusesWhatTheLayoutCannotHold) {

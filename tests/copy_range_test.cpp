@@ -43,4 +43,22 @@ TEST(CopyRange, AnObserverHearsOfALongCopySeveralTimesAndOfEveryByte) {
   platform::closeFile(out);
 }
 
+TEST(CopyRange, AFullDiskFailsTheCopyWithTheSystemsReason) {
+  const std::string full = fixture::fullDevice();
+  if (full.empty()) GTEST_SKIP() << "this system has no device that is full";
+  fixture::ScratchDir dir;
+  fixture::writeFile(dir.at("in"), std::string(100000, 'x'));
+  std::int64_t inSize = 0;
+  std::string openError;
+  const int in = platform::openRegularFile(dir.at("in"), &inSize, &openError);
+  const int out = platform::createOutputFile(full);
+  ASSERT_GE(in, 0) << openError;
+  ASSERT_GE(out, 0);
+  std::string error;
+  EXPECT_FALSE(copyRange(in, 0, 100000, out, &error));
+  EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+  platform::closeFile(in);
+  platform::closeFile(out);
+}
+
 }  // namespace
