@@ -13,11 +13,10 @@
 
 namespace {
 
-// Where one entry's bytes come from: a file of the tree, or a range of the
-// old archive.
+// A file of the tree that gives an entry its bytes, with the size it had
+// when the tree was listed.
 struct Source {
-  std::string path;  // empty: the old archive
-  std::int64_t archiveStart = 0;
+  std::string path;
   std::uint64_t size = 0;
 };
 
@@ -120,38 +119,18 @@ bool copyFromFile(const Source& source, int out, std::string* error) {
 // Writes the planned archive with each entry's bytes from its source.
 bool writeArchive(const std::string& output,
                   const archive::PlannedArchive& plan,
-                  const std::vector<Source>& sources,
-                  const std::string& oldArchive, std::string* error) {
-  int oldFd = -1;
-  if (!oldArchive.empty()) {
-    std::int64_t oldSize;
-    oldFd = platform::openRegularFile(oldArchive, &oldSize, error);
-    if (oldFd < 0) {
-      *error = "cannot read " + printable(oldArchive) + ": " + *error;
-      return false;
-    }
-  }
+                  const std::vector<Source>& sources, std::string* error) {
   ReplacingFile file;
   bool ok = file.open(output, error) &&
             writeAll(file.fd(), plan.index.data(), plan.index.size(), error) &&
             writeZeros(file.fd(), plan.dataStart - plan.index.size(), error);
   std::uint64_t position = 0;  // in the data area
   for (std::size_t i = 0; ok && i < sources.size(); ++i) {
-    const Source& source = sources[i];
-    ok = writeZeros(file.fd(), plan.dataOffsets[i] - position, error);
-    if (!ok) break;
-    if (!source.path.empty()) {
-      ok = copyFromFile(source, file.fd(), error);
-    } else if (!copyRange(oldFd, source.archiveStart, source.size, file.fd(),
-                          error)) {
-      *error = printable(oldArchive) + ": " + *error;
-      ok = false;
-    }
-    position = plan.dataOffsets[i] + source.size;
+    ok = writeZeros(file.fd(), plan.dataOffsets[i] - position, error) &&
+         copyFromFile(sources[i], file.fd(), error);
+    position = plan.dataOffsets[i] + sources[i].size;
   }
-  if (ok) ok = file.commit(error);
-  if (oldFd >= 0) platform::closeFile(oldFd);
-  return ok;
+  return ok && file.commit(error);
 }
 
 // Lists the files below |root| as the entries' sources, warning about what
@@ -181,7 +160,7 @@ bool planAndWrite(const PackOptions& options,
                 "; the archive cannot hold it, no archive written");
     return false;
   }
-  if (!writeArchive(options.output, plan, sources, "", &error)) {
+  if (!writeArchive(options.output, plan, sources, &error)) {
     reportError(error + "; no archive written");
     return false;
   }
@@ -196,7 +175,7 @@ int packTree(const PackOptions& options, const std::string& root) {
   std::uint64_t bytes = 0;
   for (const TreeFile& file : files) {
     entries.push_back({file.directory, file.name, file.size});
-    sources.push_back({root + "/" + file.directory + file.name, 0, file.size});
+    sources.push_back({root + "/" + file.directory + file.name, file.size});
     bytes += file.size;
   }
   if (!planAndWrite(options, entries, sources)) return 1;
@@ -372,7 +351,7 @@ void Repacker::fileRecord(fileInfo& entry, std::uint32_t storedOffset) {
     return;
   }
   if (file != nullptr) {
-    Source source{root_ + "/" + file->directory + file->name, 0, size};
+    Source source{root_ + "/" + file->directory + file->name, size};
     if (!copyFromFile(source, out_, &error_)) failed_ = true;
   } else if (!copyRange(oldFd_, archive::entryStart(old_.dataStart, entry),
                         size, out_, &error_)) {

@@ -75,7 +75,6 @@ class Verifier {
     checkData(entry, number, dataInside);
   }
 
-  std::size_t checked() const { return checked_; }
   bool overflowed() const { return files_.full() || folders_.full(); }
 
   // Finds each range that starts before the furthest end of the ranges

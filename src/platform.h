@@ -27,10 +27,6 @@ namespace platform {
 // parent. Returns 0 on success and -1 otherwise (callers may ignore it).
 int _mkdir(const char* path);
 
-// With |mode| 0, tests whether |path| names anything at all: -1 means it does
-// not exist, any other result that it does.
-int _access(const char* path, int mode);
-
 // Makes every level of |folderPath| in turn with _mkdir, from the first: each
 // piece before a "/" (the empty one in front of a leading "/" aside), then
 // the whole path unless it ends in "/". A level that exists or cannot be made
@@ -109,16 +105,6 @@ std::int64_t copyBetweenFiles(int in, std::int64_t* position, int out,
 // (0666 less the umask). A FIFO at the path fails at once instead of waiting
 // for a reader. Returns the descriptor or -1.
 int createOutputFile(const std::string& path);
-
-// Opens the folder at |path| so that files can be made in it by name with
-// createOutputFileIn, which saves walking the folder's path again for every
-// file. Returns -1 when that cannot be done: the caller then makes its files
-// by their full path.
-int openFolder(const std::string& path);
-
-// As createOutputFile, for the file |name| (a single level) in the folder
-// |folder| that openFolder gave.
-int createOutputFileIn(int folder, const std::string& name);
 
 // Closes |fd|. Returns false when the system reports a failure, which for a
 // file just written can mean that its last bytes were lost.

@@ -65,10 +65,6 @@ mode_t currentUmask() {
 
 int _mkdir(const char* path) { return ::mkdir(path, 0777) == 0 ? 0 : -1; }
 
-int _access(const char* path, int mode) {
-  return ::access(path, mode == 0 ? F_OK : mode) == 0 ? 0 : -1;
-}
-
 std::size_t maxNameLength() { return NAME_MAX; }
 
 int lastError() { return errno; }
@@ -153,16 +149,6 @@ std::int64_t copyBetweenFiles(int in, std::int64_t* position, int out,
 
 int createOutputFile(const std::string& path) {
   return ::open(path.c_str(), kOutputFlags, 0666);
-}
-
-int openFolder(const std::string& path) {
-  // O_RDONLY rather than Linux's O_PATH, to stay within POSIX: a folder that
-  // may be searched but not read fails here and takes the full path.
-  return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
-int createOutputFileIn(int folder, const std::string& name) {
-  return ::openat(folder, name.c_str(), kOutputFlags, 0666);
 }
 
 bool closeFile(int fd) { return ::close(fd) == 0; }

@@ -279,13 +279,6 @@ int _mkdir(const char* path) {
   return ::CreateDirectoryW(wide.c_str(), nullptr) ? 0 : failOnPath(wide, -1);
 }
 
-int _access(const char* path, int /*mode*/) {
-  return ::GetFileAttributesW(systemPath(path).c_str()) !=
-                 INVALID_FILE_ATTRIBUTES
-             ? 0
-             : fail(-1);
-}
-
 std::size_t maxNameLength() { return 255; }
 
 std::size_t nameLength(const std::string& name) {
@@ -408,14 +401,6 @@ std::int64_t copyBetweenFiles(int, std::int64_t*, int, std::size_t,
 int createOutputFile(const std::string& path) {
   return openForWriting(systemPath(path), CREATE_ALWAYS);
 }
-
-int openFolder(const std::string&) {
-  // Windows has no call that makes a file by its name in an open folder;
-  // every file is made by its full path.
-  return failWith(EBADF, -1);
-}
-
-int createOutputFileIn(int, const std::string&) { return failWith(EBADF, -1); }
 
 bool closeFile(int fd) {
   return ::_close(fd) == 0 ? true : failWith(errno, false);
