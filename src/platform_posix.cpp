@@ -354,9 +354,10 @@ int openBeneathByKernel(int root, const std::string& relative, int* fd) {
     }
     if (errno != EINTR) break;
   }
-  // EAGAIN: the kernel saw a rename race it would not resolve; E2BIG and
-  // EPERM: a kernel or a filter that does not take these arguments.
-  if (errno == EAGAIN || errno == E2BIG || errno == EPERM) return ENOSYS;
+  // E2BIG and EPERM: a kernel or a filter that does not take these
+  // arguments. (EAGAIN, a rename race the kernel would not resolve, is for
+  // the caller: that one open goes level by level.)
+  if (errno == E2BIG || errno == EPERM) return ENOSYS;
   return errno;
 #else
   (void)root;
@@ -421,8 +422,10 @@ int openFolderBeneath(const Folder& root, const std::string& relative,
       *folder = Folder(fd);
       return 0;
     }
-    if (err != ENOSYS) return err;
-    useKernel = false;  // this kernel has none: do not ask again
+    if (err == ENOSYS)
+      useKernel = false;  // this kernel has none: do not ask again
+    else if (err != EAGAIN)
+      return err;
   }
   return openFolderLevelByLevel(root, relative, folder);
 }
