@@ -141,6 +141,8 @@ TEST(ReadIndex, RefusesWhatCannotBeOpenedAsAFileWithTheReason) {
     // No writer ever comes: the open must not wait for one.
     fixture::makeFifo(dir.at("fifo.cfsi"));
     cases.push_back({"fifo.cfsi", "not a regular file"});
+  } else {
+    fixture::passOver("a FIFO in place of the archive", "has no FIFOs");
   }
   for (const auto& c : cases) {
     archive::Index index;

@@ -349,6 +349,9 @@ TEST(HostileArchive, WhatHasAnOutputPathIsReplacedNeverWrittenThrough) {
   // Symbolic links where a test can make them (not on Windows); hard links
   // and files everywhere.
   const bool links = fixture::systemHasSymbolicLinks();
+  if (!links)
+    fixture::passOver("symbolic links at output paths",
+                      "does not let a test make symbolic links");
   const std::string name255 = std::string(251, 'n') + ".dds";
   struct Target {
     std::string name;
@@ -480,7 +483,7 @@ TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
                  const std::string& work) { make(work + "/" + archive); }},
         {"Impossible d'ouvrir le fichierArbo read\n",
          1,
-         {{archive + (shown.empty() ? "/" : ""), shown}, {"extract/", ""}},
+         {{archive, shown}, {"extract/", ""}},
          {"cannot open 00000000.cfsi: " + reason}}};
   };
   const auto link = [](const char* target) -> Make {
@@ -488,13 +491,18 @@ TEST(HostileArchive, AnythingButAFileInPlaceOfTheArchiveIsRefused) {
       fixture::makeSymbolicLink(target, archive);
     };
   };
-  std::vector<RunCase> cases = {
-      refusedRun("a folder", fixture::makeFolder, "", "Is a directory")};
+  // A folder in place of the archive is a row of ExtractRun's table.
+  std::vector<RunCase> cases;
   if (fixture::systemHasFifos())
     cases.push_back(refusedRun("a FIFO that no one writes to",
                                fixture::makeFifo, "<special>",
                                "not a regular file"));
-  if (fixture::systemHasSymbolicLinks()) {
+  else
+    fixture::passOver("a FIFO in place of the archive", "has no FIFOs");
+  if (!fixture::systemHasSymbolicLinks())
+    fixture::passOver("links in place of the archive",
+                      "does not let a test make symbolic links");
+  else {
     cases.push_back(refusedRun("a link to a device", link("/dev/zero"),
                                "-> /dev/zero", "not a regular file"));
     cases.push_back(

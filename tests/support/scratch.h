@@ -62,7 +62,10 @@ void renameFile(const std::string& from, const std::string& to);
 std::vector<std::string> namesIn(const std::string& folder);
 
 // What some systems cannot make: a test that needs one checks first and
-// skips, naming what this system lacks.
+// skips, naming what this system lacks. A case of a table that cannot run
+// here while the others do is passed over with passOver, which says so on
+// standard error: "passed over CASE: this system REASON".
+void passOver(const std::string& what, const std::string& reason);
 bool systemHasFifos();
 bool systemHasSymbolicLinks();
 void makeFifo(const std::string& path);
