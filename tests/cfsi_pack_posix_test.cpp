@@ -15,11 +15,6 @@
 
 namespace {
 
-void sparseFile(const std::string& path, std::uint64_t size) {
-  fixture::writeFile(path, "");
-  fixture::resizeFile(path, size);
-}
-
 // True once the process |pid| has |path| open.
 bool hasOpen(int pid, const std::string& path) {
   const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
@@ -40,7 +35,7 @@ TEST(CfsiPack, ASourceFileThatChangesSizeFailsThePackNamingIt) {
   fixture::makeFolder(work.at("in"));
   // The files are packed in name order: while the first, a gigabyte, is
   // copied, the listing is done, and the second grows.
-  sparseFile(work.at("in/a-big"), std::uint64_t{1} << 30);
+  fixture::writeSparseFile(work.at("in/a-big"), std::uint64_t{1} << 30);
   fixture::writeFile(work.at("in/grows"), std::string(100, 'g'));
   fixture::ProcessOptions options;
   options.args = {"pack", "in", "-o", "out.cfsi"};
@@ -69,7 +64,7 @@ TEST(CfsiPack, AnInterruptedPackLeavesNoFileBehind) {
     SCOPED_TRACE(signal);
     fixture::ScratchDir work;
     fixture::makeFolder(work.at("in"));
-    sparseFile(work.at("in/big"), std::uint64_t{1} << 30);
+    fixture::writeSparseFile(work.at("in/big"), std::uint64_t{1} << 30);
     fixture::writeFile(work.at("out.cfsi"), "kept as it was");
     fixture::ProcessOptions options;
     options.args = {"pack", "in", "-o", "out.cfsi"};

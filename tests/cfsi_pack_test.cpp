@@ -157,11 +157,6 @@ TEST(CfsiPack, SkipsLinksAndSpecialFilesWithAWarning) {
 }
 
 // Makes a sparse file of |size| bytes: large for the index, free on disk.
-void sparseFile(const std::string& path, std::uint64_t size) {
-  fixture::writeFile(path, "");
-  fixture::resizeFile(path, size);
-}
-
 TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
   struct Case {
     const char* what;
@@ -182,14 +177,15 @@ TEST(CfsiPack, RefusesWhatItCannotWriteAndLeavesNoArchive) {
       {"a file of 4 GiB",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
-         sparseFile(work.at("in/huge"), std::uint64_t{1} << 32);
+         fixture::writeSparseFile(work.at("in/huge"), std::uint64_t{1} << 32);
        },
        {"pack", "in", "-o", "out.cfsi"},
        "file of 4 GiB or more: huge"},
       {"data past what an offset can reach",
        [](const fixture::ScratchDir& work) {
          fixture::makeFolder(work.at("in"));
-         sparseFile(work.at("in/a-first"), std::uint64_t{1} << 31);
+         fixture::writeSparseFile(work.at("in/a-first"),
+                                  std::uint64_t{1} << 31);
          fixture::writeFile(work.at("in/b-late"), "x");
        },
        {"pack", "in", "-o", "out.cfsi"},

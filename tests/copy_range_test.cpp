@@ -18,8 +18,7 @@ struct Tally : CopyObserver {
 TEST(CopyRange, AnObserverHearsOfALongCopySeveralTimesAndOfEveryByte) {
   fixture::ScratchDir dir;
   const std::uint64_t size = std::uint64_t{130} << 20;
-  fixture::writeFile(dir.at("in"), "");
-  fixture::resizeFile(dir.at("in"), size + 16);
+  fixture::writeSparseFile(dir.at("in"), size + 16);
   std::int64_t inSize = 0;
   std::string openError;
   const int in = platform::openRegularFile(dir.at("in"), &inSize, &openError);

@@ -1,11 +1,9 @@
 #include "archive_builder.h"
 
-#include <unistd.h>
-
-#include <fstream>
 #include <stdexcept>
 
 #include "archive_writer.h"
+#include "scratch.h"
 
 namespace fixture {
 
@@ -64,12 +62,8 @@ void writeHugeArchive(const std::string& path) {
   const std::string index =
       rawIndex({{"big/", {{"huge.dds", 0, 3u << 30}, {"after.dds", 0, 2}}}});
   const std::string head = withDataArea(index, "");
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(head.data(), static_cast<std::streamsize>(head.size()));
-  out.close();
-  if (!out || ::truncate(path.c_str(), static_cast<off_t>(head.size()) +
-                                           (off_t{3} << 30)) != 0)
-    throw std::runtime_error("cannot write " + path);
+  writeFile(path, head);
+  resizeFile(path, head.size() + (std::uint64_t{3} << 30));
 }
 
 }  // namespace fixture

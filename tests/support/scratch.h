@@ -54,6 +54,8 @@ bool exists(const std::string& path);  // anything at all, links unfollowed
 void removeFile(const std::string& path);
 void removeFolder(const std::string& path);                    // an empty one
 void resizeFile(const std::string& path, std::uint64_t size);  // sparse
+// A new file of |size| zero bytes that are all one hole: no disk taken.
+void writeSparseFile(const std::string& path, std::uint64_t size);
 std::uint64_t sizeOf(const std::string& path);  // a file's, without reading it
 // Renames |from| to |to|, replacing the file |to| names.
 void renameFile(const std::string& from, const std::string& to);

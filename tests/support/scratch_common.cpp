@@ -10,6 +10,11 @@ void passOver(const std::string& what, const std::string& reason) {
   std::cerr << "passed over " << what << ": this system " << reason << "\n";
 }
 
+void writeSparseFile(const std::string& path, std::uint64_t size) {
+  writeFile(path, "");
+  resizeFile(path, size);
+}
+
 void makeFolders(const std::string& root,
                  const std::vector<std::string>& folders) {
   for (const std::string& folder : folders) makeFolder(root + "/" + folder);
