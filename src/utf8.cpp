@@ -70,39 +70,9 @@ void appendUtf8(std::string* out, char32_t c) {
 }  // namespace
 
 bool isValidUtf8(const std::string& bytes) {
-  const std::size_t n = bytes.size();
-  std::size_t i = 0;
-  const auto at = [&](std::size_t k) {
-    return static_cast<unsigned char>(bytes[k]);
-  };
-  while (i < n) {
-    const unsigned char lead = at(i);
-    std::size_t length;
-    // The first continuation byte's range is what rules out overlong forms,
-    // surrogates and code points past U+10FFFF.
-    unsigned char low = 0x80, high = 0xbf;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xc2 && lead <= 0xdf) {
-      length = 2;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-      length = 3;
-      if (lead == 0xe0) low = 0xa0;
-      if (lead == 0xed) high = 0x9f;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-      length = 4;
-      if (lead == 0xf0) low = 0x90;
-      if (lead == 0xf4) high = 0x8f;
-    } else {
-      return false;
-    }
-    if (n - i < length) return false;
-    if (at(i + 1) < low || at(i + 1) > high) return false;
-    for (std::size_t k = 2; k < length; ++k)
-      if (at(i + k) < 0x80 || at(i + k) > 0xbf) return false;
-    i += length;
-  }
+  char32_t c;
+  for (std::size_t i = 0; i < bytes.size();)
+    if (!decodeOne(bytes, &i, &c)) return false;
   return true;
 }
 
